@@ -1,0 +1,22 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pelorin::cli {
+
+/// Exit statuses of pelorin-cli.
+enum ExitStatus : int {
+  kAllInformation = 0,   // every path got the information report
+  kOtherReport = 1,      // some path got another report
+  kUsageError = 2,       // the arguments were wrong; usage went to stderr
+  kOutputFailed = 3,     // the reports could not be written
+};
+
+/// Runs pelorin-cli with `args` (without the program name): probes each path and writes one
+/// report per path to `outFd`; usage and the program's own errors go to `err`. Returns the exit
+/// status.
+int run(const std::vector<std::string>& args, int outFd, std::ostream& err);
+
+}  // namespace pelorin::cli

@@ -1,0 +1,29 @@
+#include "cli/output.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+namespace pelorin::cli {
+
+Output::Output(int fd) : fd_(fd), isTerminal_(::isatty(fd) == 1) { buffer_.reserve(kCapacity); }
+
+void Output::endReport() {
+  if (isTerminal_ || buffer_.size() >= kCapacity) flush();
+}
+
+void Output::flush() {
+  std::string_view pending = buffer_;
+  while (!pending.empty() && !failed()) {
+    const ssize_t written = ::write(fd_, pending.data(), pending.size());
+    if (written >= 0) {
+      pending.remove_prefix(static_cast<std::size_t>(written));
+    } else if (errno == EPIPE) {
+      readerGone_ = true;
+    } else if (errno != EINTR) {
+      writeError_ = errno;
+    }
+  }
+  buffer_.clear();
+}
+
+}  // namespace pelorin::cli

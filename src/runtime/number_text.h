@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+namespace pelorin {
+
+/// Number text: a space before zero and positive values, a minus sign before negative ones,
+/// "." as the decimal separator whatever the locale.
+///
+/// Integers print in plain decimal. Doubles print as C's "%.15G" would (15 significant digits,
+/// trailing zeros dropped, exponent form such as "5.66893424036281E-06" where that format uses
+/// one, and a zero before the point). Negative zero prints as zero; non-finite values print as
+/// " Infinity", "-Infinity" and " NaN".
+Text Str(std::int64_t value);
+Text Str(double value);
+
+inline Text Str(std::int32_t value) { return Str(static_cast<std::int64_t>(value)); }
+inline Text Str(std::int16_t value) { return Str(static_cast<std::int64_t>(value)); }
+inline Text Str(std::uint32_t value) { return Str(static_cast<std::int64_t>(value)); }
+
+}  // namespace pelorin

@@ -1,0 +1,94 @@
+#include "runtime/text.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+void appendCodePoint(Text& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one
+// (overlong forms, surrogates and values above U+10FFFF are not well formed).
+std::size_t validSequenceLength(std::string_view s) {
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  if (b0 < 0x80) return 1;
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3;
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    length = 4;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s.size() < length) return 0;
+  const auto b1 = static_cast<unsigned char>(s[1]);
+  if (b1 < low || b1 > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (!isContinuation(static_cast<unsigned char>(s[i]))) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+Text bytesToText(std::string_view bytes) {
+  Text out;
+  out.reserve(bytes.size() * 2);
+  for (char byte : bytes) appendCodePoint(out, static_cast<unsigned char>(byte));
+  return out;
+}
+
+Text pathToText(std::string_view path) {
+  Text out;
+  out.reserve(path.size());
+  while (!path.empty()) {
+    const std::size_t length = validSequenceLength(path);
+    if (length == 0) {
+      out.append(kReplacementCharacter);
+      path.remove_prefix(1);
+    } else {
+      out.append(path.substr(0, length));
+      path.remove_prefix(length);
+    }
+  }
+  return out;
+}
+
+std::int32_t InStr(std::int32_t start, std::string_view searched, std::string_view sought) {
+  if (start < 1 || static_cast<std::size_t>(start) > searched.size() + 1) return 0;
+  const std::size_t found = searched.find(sought, static_cast<std::size_t>(start) - 1);
+  return found == std::string_view::npos ? 0 : static_cast<std::int32_t>(found) + 1;
+}
+
+int StrCmp(std::string_view a, std::string_view b) {
+  const int order = a.compare(b);
+  return order == 0 ? 0 : (order < 0 ? -1 : 1);
+}
+
+}  // namespace pelorin

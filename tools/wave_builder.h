@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelorin {
+
+/// Builds RIFF/WAVE files in memory, chunk by chunk, for tests, samples and benchmarks.
+///
+///   WaveBuilder().fmt(1, 2, 44100, 16).chunk("LIST", "...").data(176400).bytes()
+///
+/// The file starts with "RIFF", the RIFF size (patched to the real size unless set) and "WAVE";
+/// chunks follow in the order added, each padded to an even size.
+class WaveBuilder {
+ public:
+  WaveBuilder& riffId(std::string_view id);
+  WaveBuilder& formType(std::string_view id);
+  WaveBuilder& riffSize(std::uint32_t size);
+
+  /// A format chunk of 16 bytes plus `extraBytes` (a cbSize field and zeros, as extensible
+  /// formats carry). Block alignment and byte rate follow from the other fields.
+  WaveBuilder& fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
+                   std::uint16_t bitsPerSample, std::uint16_t extraBytes = 0);
+  /// A chunk with `body`, its size field the body's length.
+  WaveBuilder& chunk(std::string_view id, std::string_view body);
+  /// A chunk whose size field says `declaredSize` while `body` is what follows it.
+  WaveBuilder& chunkDeclaring(std::string_view id, std::uint32_t declaredSize,
+                              std::string_view body, bool pad = true);
+  /// A data chunk of `size` zero bytes.
+  WaveBuilder& data(std::uint32_t size);
+  /// A data chunk declaring `declaredSize` bytes of which only `presentBytes` follow.
+  WaveBuilder& dataDeclaring(std::uint32_t declaredSize, std::uint32_t presentBytes);
+  /// Bytes appended as they are.
+  WaveBuilder& raw(std::string_view bytes);
+
+  std::string bytes() const;
+
+ private:
+  std::string riffId_ = "RIFF";
+  std::string formType_ = "WAVE";
+  std::optional<std::uint32_t> riffSize_;
+  std::string body_;
+};
+
+/// The canonical 44-byte header of 16-bit stereo at 44100 samples per second followed by
+/// `dataSize` zero bytes.
+std::string canonicalWave(std::uint32_t dataSize = 176400);
+
+/// Little-endian bytes of an integer.
+std::string le16(std::uint16_t value);
+std::string le32(std::uint32_t value);
+
+/// Writes `bytes` to `path`; throws std::runtime_error when it cannot.
+void writeFile(const std::string& path, std::string_view bytes);
+
+}  // namespace pelorin
