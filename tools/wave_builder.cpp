@@ -55,7 +55,9 @@ WaveBuilder& WaveBuilder::chunkDeclaring(std::string_view id, std::uint32_t decl
   return *this;
 }
 
-WaveBuilder& WaveBuilder::data(std::uint32_t size) { return dataDeclaring(size, size); }
+WaveBuilder& WaveBuilder::data(std::uint32_t size) {
+  return dataDeclaring(size, size);
+}
 
 WaveBuilder& WaveBuilder::dataDeclaring(std::uint32_t declaredSize, std::uint32_t presentBytes) {
   return chunkDeclaring("data", declaredSize, std::string(presentBytes, '\0'));

@@ -8,10 +8,10 @@ namespace pelorin::cli {
 
 /// Exit statuses of pelorin-cli.
 enum ExitStatus : int {
-  kAllInformation = 0,   // every path got the information report
-  kOtherReport = 1,      // some path got another report
-  kUsageError = 2,       // the arguments were wrong; usage went to stderr
-  kOutputFailed = 3,     // the reports could not be written
+  kAllInformation = 0,  // every path got the information report
+  kOtherReport = 1,     // some path got another report
+  kUsageError = 2,      // the arguments were wrong; usage went to stderr
+  kOutputFailed = 3,    // the reports could not be written
 };
 
 /// Runs pelorin-cli with `args` (without the program name): probes each path and writes one

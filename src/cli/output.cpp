@@ -5,7 +5,9 @@
 
 namespace pelorin::cli {
 
-Output::Output(int fd) : fd_(fd), isTerminal_(::isatty(fd) == 1) { buffer_.reserve(kCapacity); }
+Output::Output(int fd) : fd_(fd), isTerminal_(::isatty(fd) == 1) {
+  buffer_.reserve(kCapacity);
+}
 
 void Output::endReport() {
   if (isTerminal_ || buffer_.size() >= kCapacity) flush();

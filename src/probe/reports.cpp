@@ -8,8 +8,7 @@ namespace pelorin {
 namespace {
 
 // Appends one "label=value" line; every line but the last ends in CR LF.
-void appendLine(Text& prompt, std::string_view label, std::string_view value,
-                bool last = false) {
+void appendLine(Text& prompt, std::string_view label, std::string_view value, bool last = false) {
   prompt.append(label);
   prompt.append(value);
   if (!last) prompt.append(kCrLf);

@@ -22,7 +22,6 @@ struct ProbeOutcome {
 /// cannot be opened, is 44 bytes or fewer, or has the wrong identifiers). The file is read, never
 /// written, and is closed before the box is shown. When `outcome` is given it receives the
 /// report and the values behind it.
-double GetSondur(RuntimeContext& ctx, const std::string& FileName,
-                 ProbeOutcome* outcome = nullptr);
+double GetSondur(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome* outcome = nullptr);
 
 }  // namespace pelorin

@@ -16,8 +16,14 @@ namespace pelorin {
 Text Str(std::int64_t value);
 Text Str(double value);
 
-inline Text Str(std::int32_t value) { return Str(static_cast<std::int64_t>(value)); }
-inline Text Str(std::int16_t value) { return Str(static_cast<std::int64_t>(value)); }
-inline Text Str(std::uint32_t value) { return Str(static_cast<std::int64_t>(value)); }
+inline Text Str(std::int32_t value) {
+  return Str(static_cast<std::int64_t>(value));
+}
+inline Text Str(std::int16_t value) {
+  return Str(static_cast<std::int64_t>(value));
+}
+inline Text Str(std::uint32_t value) {
+  return Str(static_cast<std::int64_t>(value));
+}
 
 }  // namespace pelorin

@@ -24,7 +24,9 @@ void appendCodePoint(Text& out, char32_t c) {
   }
 }
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one
 // (overlong forms, surrogates and values above U+10FFFF are not well formed).

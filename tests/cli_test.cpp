@@ -1,0 +1,192 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "support.h"
+#include "wave_builder.h"
+
+namespace pelorin {
+namespace {
+
+using testing::TempDir;
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the command line in-process with its output in memory.
+CliRun runCli(const std::vector<std::string>& args) {
+  CliRun result;
+  const int fd = ::memfd_create("pelorin-cli-out", 0);
+  std::ostringstream err;
+  result.status = cli::run(args, fd, err);
+  result.err = err.str();
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  result.out.resize(static_cast<std::size_t>(size));
+  ::pread(fd, result.out.data(), result.out.size(), 0);
+  ::close(fd);
+  return result;
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  TempDir dir;
+  const std::string tone = dir.write("tone.wav", canonicalWave());
+  const std::string missing = dir / "missing.wav";
+};
+
+TEST_F(Cli, TextReportsAreSeparatedByAnEmptyLine) {
+  const auto run = runCli({tone, missing});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "Wav file info...\n"
+            "ckID1 =RIFF\nRiffID =WAVE\nckID2 =fmt \nFilename =" +
+                tone +
+                "\n"
+                "Format tag = 1\nFormat Chunk Length = 16\nSample rate = 44100\nBits/Sample = 16\n"
+                "Number of channels = 2\nNumber of  samples = 176400\nLength = 1 seconds.\n"
+                "\n"
+                "Pelorin\n"
+                "Error opening file " +
+                missing + "\n 53 - File not found\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Cli, ControlCharactersPrintAsControlPictures) {
+  const std::string zeros = dir.write(
+      "z.wav",
+      WaveBuilder().formType(std::string("W\0\x1b\x7f", 4)).fmt(1, 1, 8000, 8).data(8).bytes());
+  const std::string newline = dir / "line\nbreak.wav";
+  const auto run = runCli({zeros, newline});
+  EXPECT_NE(run.out.find("RiffID =W\u2400\u241b\u2421\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Error opening file " + dir.path() + "/line\u240abreak.wav\n"),
+            std::string::npos);
+}
+
+TEST_F(Cli, JsonLineOfTheCanonicalFile) {
+  const auto run = runCli({"--json", tone});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "{\"path\":\"" + tone +
+                "\",\"report\":\"information\",\"title\":\"Wav file info...\","
+                "\"prompt\":\"ckID1 =RIFF\\r\\nRiffID =WAVE\\r\\nckID2 =fmt \\r\\nFilename =" +
+                tone +
+                "\\r\\nFormat tag = 1\\r\\nFormat Chunk Length = 16\\r\\nSample rate = "
+                "44100\\r\\nBits/Sample = 16\\r\\nNumber of channels = 2\\r\\nNumber of  samples "
+                "= 176400\\r\\nLength = 1 seconds.\","
+                "\"riffId\":\"RIFF\",\"formType\":\"WAVE\",\"fmtId\":\"fmt \","
+                "\"fmtChunkLength\":16,\"formatTag\":1,\"channels\":2,\"sampleRate\":44100,"
+                "\"bitsPerSample\":16,\"dataSize\":176400,\"lengthSeconds\":1,"
+                "\"errorNumber\":0,\"errorDescription\":\"\"}\n");
+}
+
+TEST_F(Cli, JsonKeepsStartingValuesAndEscapesWhatItMust) {
+  const std::string odd =
+      dir.write("q\"\\\xff.wav", WaveBuilder().fmt(1, 1, 0, 8).data(100).bytes());
+  const auto run = runCli({"--json", missing, odd});
+  std::istringstream lines(run.out);
+  std::string failure, infinite;
+  std::getline(lines, failure);
+  std::getline(lines, infinite);
+  EXPECT_EQ(failure, "{\"path\":\"" + missing +
+                         "\",\"report\":\"open-failure\",\"title\":\"Pelorin\",\"prompt\":\"Error "
+                         "opening file " +
+                         missing +
+                         "\\r\\n 53 - File not found\",\"riffId\":\"\\u0000\\u0000\\u0000\\u0000\","
+                         "\"formType\":\"\\u0000\\u0000\\u0000\\u0000\",\"fmtId\":\"\\u0000\\u0000"
+                         "\\u0000\\u0000\",\"fmtChunkLength\":0,\"formatTag\":0,\"channels\":0,"
+                         "\"sampleRate\":0,\"bitsPerSample\":0,\"dataSize\":0,\"lengthSeconds\":0,"
+                         "\"errorNumber\":53,\"errorDescription\":\"File not found\"}");
+  EXPECT_NE(infinite.find("\"path\":\"" + dir.path() + "/q\\\"\\\\\xEF\xBF\xBD.wav\""),
+            std::string::npos);
+  EXPECT_NE(infinite.find("\"lengthSeconds\":null"), std::string::npos);
+}
+
+TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {
+  const std::string shortOne =
+      dir.write("s.wav", WaveBuilder().fmt(1, 2, 44100, 16).data(1).bytes());
+  const auto run = runCli({"--json", shortOne});
+  EXPECT_NE(run.out.find("\"lengthSeconds\":5.668934240362812e-06,"), std::string::npos);
+  EXPECT_NE(run.out.find("Length = 5.66893424036281E-06 seconds."), std::string::npos);
+}
+
+TEST_F(Cli, ExitStatusAndUsage) {
+  EXPECT_EQ(runCli({tone, tone}).status, 0);
+  EXPECT_EQ(runCli({tone, dir.write("short.wav", "RIFF")}).status, 1);
+
+  const auto unknown = runCli({"--bogus", tone});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_NE(unknown.err.find("pelorin-cli: error: unknown option '--bogus'"), std::string::npos);
+  EXPECT_NE(unknown.err.find("Usage: pelorin-cli"), std::string::npos);
+  EXPECT_EQ(runCli({}).status, 2);
+
+  const auto help = runCli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: pelorin-cli [--json] [--] PATH...\n", 0), 0u);
+  EXPECT_EQ(runCli({"--version"}).out, "pelorin-cli 1.00\n");
+}
+
+TEST_F(Cli, DoubleDashMakesEveryLaterArgumentAPath) {
+  const std::string dashed = dir.write("-x.wav", canonicalWave());
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  const auto run = runCli({"--", "-x.wav", "--json"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("Filename =-x.wav\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Error opening file --json\n"), std::string::npos);
+  ASSERT_EQ(::chdir("/"), 0);
+}
+
+// Runs the real binary with its output on `outFd`; returns its exit status and stderr.
+std::pair<int, std::string> runBinary(const std::vector<std::string>& args, int outFd) {
+  int errPipe[2];
+  if (::pipe(errPipe) != 0) return {-1, ""};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(outFd, 1);
+    ::dup2(errPipe[1], 2);
+    std::vector<char*> argv{const_cast<char*>(PELORIN_CLI_PATH)};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(errPipe[1]);
+  std::string err;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, n);
+  ::close(errPipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), err};
+}
+
+TEST_F(Cli, AFullDiskIsAnErrorNeverASuccess) {
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  const auto [status, err] = runBinary({tone}, full);
+  ::close(full);
+  EXPECT_EQ(status, 3);
+  EXPECT_EQ(err, "pelorin-cli: error: cannot write output: No space left on device\n");
+}
+
+TEST_F(Cli, AClosedPipeEndsTheRunQuietly) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  ::close(pipeFds[0]);
+  const auto [status, err] = runBinary({tone, tone, tone}, pipeFds[1]);
+  ::close(pipeFds[1]);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(err, "");
+}
+
+}  // namespace
+}  // namespace pelorin

@@ -1,0 +1,255 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "runtime/little_endian.h"
+#include "runtime/number_text.h"
+#include "support.h"
+#include "wave_builder.h"
+
+namespace pelorin {
+namespace {
+
+using testing::probe;
+using testing::TempDir;
+
+std::string idText(const FixedText<4>& id) {
+  return std::string(id.view());
+}
+
+// Makes `path` `length` bytes long without writing the bytes (a sparse file).
+void extendTo(const std::string& path, off_t length) {
+  ASSERT_EQ(::truncate(path.c_str(), length), 0);
+}
+
+TEST(Probe, CanonicalFileLastsExactlyOneSecond) {
+  TempDir dir;
+  const auto run = probe(dir.write("tone.wav", canonicalWave()));
+  EXPECT_EQ(run.result, 1.0);
+  EXPECT_EQ(run.outcome.report, Report::kInformation);
+  const SondurValues& v = run.outcome.values;
+  EXPECT_EQ(idText(v.riffId), "RIFF");
+  EXPECT_EQ(idText(v.formType), "WAVE");
+  EXPECT_EQ(idText(v.fmtId), "fmt ");
+  EXPECT_EQ(v.fmtChunkLength, 16);
+  EXPECT_EQ(v.formatTag, 1);
+  EXPECT_EQ(v.channels, 2);
+  EXPECT_EQ(v.sampleRate, 44100);
+  EXPECT_EQ(v.bitsPerSample, 16);
+  EXPECT_EQ(v.dataSize, 176400u);
+}
+
+TEST(Probe, FortyFourBytesIsTooShortAndFortyFiveIsRead) {
+  TempDir dir;
+  const std::string header = canonicalWave(0);
+  ASSERT_EQ(header.size(), 44u);
+  EXPECT_EQ(probe(dir.write("44.wav", header)).outcome.report, Report::kTooShort);
+  const auto run = probe(dir.write("45.wav", header + '\0'));
+  EXPECT_EQ(run.outcome.report, Report::kInformation);
+  EXPECT_EQ(run.result, 0);
+}
+
+TEST(Probe, ExtensibleFormatChunkPutsDataAtSixtyOne) {
+  TempDir dir;
+  const std::string bytes = WaveBuilder().fmt(0xFFFE, 2, 48000, 24, 24).data(288000).bytes();
+  ASSERT_EQ(bytes.substr(60, 4), "data");
+  const auto run = probe(dir.write("ext.wav", bytes));
+  EXPECT_EQ(run.outcome.values.formatTag, -2);
+  EXPECT_EQ(run.outcome.values.fmtChunkLength, 40);
+  EXPECT_EQ(run.result, 1.0);
+}
+
+TEST(Probe, IdentifiersDifferingInCaseOrOneCharacterAreInvalid) {
+  TempDir dir;
+  const std::string wave[] = {
+      WaveBuilder().riffId("riff").fmt(1, 1, 8000, 8).data(8).bytes(),
+      WaveBuilder().riffId("RIFX").fmt(1, 1, 8000, 8).data(8).bytes(),
+      WaveBuilder().formType("wave").fmt(1, 1, 8000, 8).data(8).bytes(),
+      WaveBuilder().formType("WAVF").fmt(1, 1, 8000, 8).data(8).bytes(),
+      WaveBuilder().chunk("FMT ", std::string(16, '\1')).data(8).raw(std::string(8, '\0')).bytes(),
+  };
+  for (const std::string& bytes : wave) {
+    const auto run = probe(dir.write("bad.wav", bytes));
+    EXPECT_EQ(run.outcome.report, Report::kInvalidIdentifier) << bytes.substr(0, 16);
+    EXPECT_EQ(run.result, 0);
+  }
+}
+
+TEST(Probe, MissingFormatChunkReadsTheIdentifierAfterTheFormType) {
+  TempDir dir;
+  const auto run =
+      probe(dir.write("nofmt.wav", WaveBuilder().chunk("junk", std::string(40, 'j')).bytes()));
+  EXPECT_EQ(run.outcome.report, Report::kInvalidIdentifier);
+  EXPECT_EQ(idText(run.outcome.values.fmtId), "junk");
+}
+
+TEST(Probe, MissingFileOpensNothingAndReturnsZero) {
+  TempDir dir;
+  const int before = testing::openDescriptorCount();
+  const auto run = probe(dir / "missing.wav");
+  EXPECT_EQ(run.outcome.report, Report::kOpenFailure);
+  EXPECT_EQ(run.outcome.errorNumber, 53);
+  EXPECT_EQ(run.outcome.errorDescription, "File not found");
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(testing::openDescriptorCount(), before);
+}
+
+TEST(Probe, DataSizeIsUnsigned) {
+  TempDir dir;
+  const std::uint32_t threeGiB = 3u << 30;
+  const std::string path =
+      dir.write("big.wav", WaveBuilder().fmt(1, 2, 44100, 16).bytes() + "data" + le32(threeGiB));
+  extendTo(path, 44 + static_cast<off_t>(threeGiB));
+  const auto run = probe(path);
+  EXPECT_EQ(run.outcome.values.dataSize, threeGiB);
+  EXPECT_DOUBLE_EQ(run.result, threeGiB / 176400.0);
+  EXPECT_NE(run.boxes.at(0).prompt.find("Number of  samples = 3221225472\r\n"), std::string::npos);
+}
+
+TEST(Probe, FilesOverFourGiBAreProbedLikeAnyOther) {
+  TempDir dir;
+  const std::string path = dir.write("huge.wav", canonicalWave(176400));
+  extendTo(path, 5LL << 30);
+  const auto run = probe(path);
+  EXPECT_EQ(run.outcome.report, Report::kInformation);
+  EXPECT_EQ(run.result, 1.0);
+}
+
+TEST(Probe, IdentifiersInsideAnEarlierChunkDoNotCount) {
+  TempDir dir;
+  // "metadata" in a LIST chunk ahead of the real chunks would be found first by a plain search.
+  const auto run = probe(dir.write("list.wav", WaveBuilder()
+                                                   .chunk("LIST", "INFOICMT\x0a\0\0\0metadata!\0")
+                                                   .fmt(1, 2, 44100, 16)
+                                                   .data(176400)
+                                                   .bytes()));
+  EXPECT_EQ(run.outcome.values.dataSize, 176400u);
+  EXPECT_EQ(run.result, 1.0);
+}
+
+TEST(Probe, ChunksAreFoundPastTheFirstHundredBytesAndPastTheFirstRead) {
+  TempDir dir;
+  for (std::size_t junk : {602u, 5000u, 100001u}) {  // a bext chunk's size, then larger
+    const auto run = probe(dir.write("far.wav", WaveBuilder()
+                                                    .chunk("bext", std::string(junk, 'b'))
+                                                    .fmt(1, 1, 8000, 8)
+                                                    .chunk("LIST", std::string(junk, 'l'))
+                                                    .data(16000)
+                                                    .bytes()));
+    EXPECT_EQ(run.outcome.values.sampleRate, 8000) << junk;
+    EXPECT_EQ(run.outcome.values.dataSize, 16000u) << junk;
+    EXPECT_EQ(run.result, 2.0) << junk;
+  }
+}
+
+TEST(Probe, OddSizedChunksAreFollowedByAPadByte) {
+  TempDir dir;
+  const auto run = probe(dir.write(
+      "odd.wav", WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", "abc").data(8000).bytes()));
+  EXPECT_EQ(run.result, 1.0);
+}
+
+TEST(Probe, BrokenChainFallsBackToTheFirstHundredBytes) {
+  TempDir dir;
+  // A missing pad byte after an odd chunk leaves the walk off by one; "data" is still found by
+  // a search of the first hundred bytes.
+  const auto run = probe(dir.write(
+      "nopad.wav",
+      WaveBuilder().fmt(1, 1, 8000, 8).chunkDeclaring("note", 3, "abc", false).data(8000).bytes()));
+  EXPECT_EQ(run.outcome.values.dataSize, 8000u);
+  EXPECT_EQ(run.result, 1.0);
+}
+
+TEST(Probe, DataFoundNowhereIsReadFromPositionFour) {
+  TempDir dir;
+  const std::string bytes =
+      WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(40, 'j')).bytes();
+  const auto run = probe(dir.write("nodata.wav", bytes));
+  EXPECT_EQ(run.outcome.report, Report::kInformation);
+  EXPECT_EQ(run.outcome.values.dataSize, readU32LE(bytes.data() + 3));
+}
+
+TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {
+  TempDir dir;
+  auto withEmptyChunks = [](int count) {
+    WaveBuilder builder;
+    builder.fmt(1, 1, 8000, 8);
+    for (int i = 1; i < count; ++i) builder.chunk("none", "");
+    return builder.data(8000).bytes();
+  };
+  // fmt, 1022 empty chunks and data: data is the 1024th header.
+  EXPECT_EQ(probe(dir.write("limit.wav", withEmptyChunks(1023))).outcome.values.dataSize, 8000u);
+  // One more pushes it past the limit; the hundred-byte search does not reach it either.
+  const auto beyond = probe(dir.write("beyond.wav", withEmptyChunks(1024)));
+  EXPECT_EQ(beyond.outcome.report, Report::kInformation);
+  EXPECT_NE(beyond.outcome.values.dataSize, 8000u);
+}
+
+TEST(Probe, LengthCountsOnlyTheDataBytesTheFileHolds) {
+  TempDir dir;
+  for (std::uint32_t declared : {0xFFFFFFFFu, 0x7FFFF000u, 176401u}) {
+    const auto run = probe(dir.write(
+        "cut.wav", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(declared, 176400).bytes()));
+    EXPECT_EQ(run.result, 1.0) << declared;
+    EXPECT_EQ(run.outcome.values.dataSize, declared);
+    EXPECT_NE(run.boxes.at(0).prompt.find("Number of  samples =" + Str(declared)),
+              std::string::npos);
+  }
+  const auto headerOnly = probe(dir.write(
+      "empty.wav", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(1000, 0).raw("x").bytes()));
+  EXPECT_EQ(headerOnly.result, 1.0 / 176400);
+}
+
+TEST(Probe, SpecialFilesAreRefusedWithoutBlocking) {
+  TempDir dir;
+  const std::string fifo = dir / "fifo.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& path : {fifo, dir.path(), std::string("/dev/zero")}) {
+    const auto run = probe(path);
+    EXPECT_EQ(run.outcome.report, Report::kOpenFailure) << path;
+    EXPECT_EQ(run.outcome.errorNumber, 75) << path;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(Probe, EveryCutOfAFileGivesExactlyOneReport) {
+  TempDir dir;
+  const std::string whole = WaveBuilder()
+                                .chunk("LIST", "INFOINAM" + le32(16) + "a tone of A-440")
+                                .fmt(1, 2, 44100, 16)
+                                .data(64)
+                                .bytes();
+  const std::size_t fmtEnd = whole.find("fmt ") + 4;
+  ASSERT_GT(fmtEnd, 45u);
+  for (std::size_t length = 0; length <= whole.size(); ++length) {
+    const auto run = probe(dir.write("cut.wav", whole.substr(0, length)));
+    ASSERT_EQ(run.boxes.size(), 1u) << length;
+    const Report expected = length <= 44      ? Report::kTooShort
+                            : length < fmtEnd ? Report::kInvalidIdentifier
+                                              : Report::kInformation;
+    EXPECT_EQ(run.outcome.report, expected) << length;
+  }
+}
+
+TEST(Probe, TheFileIsNeitherChangedNorLeftOpen) {
+  TempDir dir;
+  const std::string bytes = canonicalWave(1000);
+  const std::string path = dir.write("keep.wav", bytes);
+  struct stat before;
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  const int descriptors = testing::openDescriptorCount();
+  for (int i = 0; i < 100; ++i) probe(path);
+  EXPECT_EQ(testing::openDescriptorCount(), descriptors);
+  struct stat after;
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_size, before.st_size);
+}
+
+}  // namespace
+}  // namespace pelorin

@@ -1,0 +1,60 @@
+#include "support.h"
+
+#include <dirent.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "wave_builder.h"
+
+namespace pelorin::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pelorin-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::operator/(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+std::string TempDir::write(std::string_view name, std::string_view bytes) const {
+  const std::string path = *this / name;
+  writeFile(path, bytes);
+  return path;
+}
+
+int RecordingSink::show(std::string_view prompt, std::int32_t buttons,
+                        std::optional<std::string_view> title) {
+  boxes.push_back({std::string(prompt), buttons,
+                   title ? std::optional<std::string>(std::string(*title)) : std::nullopt});
+  return kOkAnswer;
+}
+
+ProbeRun probe(const std::string& path) {
+  RecordingSink sink;
+  RuntimeContext ctx(sink);
+  ProbeRun run;
+  run.result = GetSondur(ctx, path, &run.outcome);
+  run.boxes = sink.boxes;
+  return run;
+}
+
+int openDescriptorCount() {
+  int count = 0;
+  DIR* dir = ::opendir("/proc/self/fd");
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(dir);
+  return count - 1;  // the descriptor of the listing itself
+}
+
+}  // namespace pelorin::testing

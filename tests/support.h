@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "probe/sondur.h"
+#include "runtime/context.h"
+
+namespace pelorin::testing {
+
+/// A folder of its own for one test, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  /// The path of `name` inside the folder.
+  std::string operator/(std::string_view name) const;
+  /// Writes `bytes` to `name` and returns its path.
+  std::string write(std::string_view name, std::string_view bytes) const;
+
+ private:
+  std::string path_;
+};
+
+/// One message box as a sink received it.
+struct ShownBox {
+  std::string prompt;
+  std::int32_t buttons = -1;
+  std::optional<std::string> title;
+};
+
+/// A message-box sink that keeps every box it is shown.
+class RecordingSink : public MessageBoxSink {
+ public:
+  int show(std::string_view prompt, std::int32_t buttons,
+           std::optional<std::string_view> title) override;
+
+  std::vector<ShownBox> boxes;
+};
+
+/// One probe of `path` in a fresh context: its result, its outcome and the boxes it showed.
+struct ProbeRun {
+  double result = -1;
+  ProbeOutcome outcome;
+  std::vector<ShownBox> boxes;
+};
+ProbeRun probe(const std::string& path);
+
+/// How many descriptors this process has open.
+int openDescriptorCount();
+
+}  // namespace pelorin::testing
