@@ -8,13 +8,6 @@ namespace pelorin::cli {
 
 namespace {
 
-void appendControlPicture(std::string& out, unsigned char code) {
-  const unsigned picture = code == 0x7F ? 0x2421 : 0x2400 + code;
-  out.push_back(static_cast<char>(0xE0 | (picture >> 12)));
-  out.push_back(static_cast<char>(0x80 | ((picture >> 6) & 0x3F)));
-  out.push_back(static_cast<char>(0x80 | (picture & 0x3F)));
-}
-
 template <typename Integer>
 void appendInteger(std::string& out, Integer value) {
   std::array<char, 24> digits;
@@ -46,24 +39,10 @@ void appendKey(std::string& out, std::string_view key) {
 
 }  // namespace
 
-void appendShown(std::string& out, std::string_view prompt) {
-  for (std::size_t i = 0; i < prompt.size(); ++i) {
-    const auto c = static_cast<unsigned char>(prompt[i]);
-    if (c == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') {
-      out.push_back('\n');
-      ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      appendControlPicture(out, c);
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-}
-
 void appendTextReport(std::string& out, std::string_view title, std::string_view prompt) {
-  appendShown(out, title);
+  appendDisplayText(out, title);
   out.push_back('\n');
-  appendShown(out, prompt);
+  appendDisplayText(out, prompt);
   out.push_back('\n');
 }
 

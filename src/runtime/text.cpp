@@ -57,7 +57,25 @@ std::size_t validSequenceLength(std::string_view s) {
   return length;
 }
 
+void appendControlPicture(Text& out, unsigned char code) {
+  appendCodePoint(out, code == 0x7F ? 0x2421 : 0x2400 + code);
+}
+
 }  // namespace
+
+void appendDisplayText(Text& out, std::string_view prompt) {
+  for (std::size_t i = 0; i < prompt.size(); ++i) {
+    const auto c = static_cast<unsigned char>(prompt[i]);
+    if (c == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') {
+      out.push_back('\n');
+      ++i;
+    } else if (c < 0x20 || c == 0x7F) {
+      appendControlPicture(out, c);
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+}
 
 Text bytesToText(std::string_view bytes) {
   Text out;

@@ -27,6 +27,11 @@ Text bytesToText(std::string_view bytes);
 /// U+FFFD.
 Text pathToText(std::string_view path);
 
+/// Appends `prompt` as a person should see it: each CR LF as a line feed; other C0 control
+/// characters and U+007F as their Unicode control pictures (U+2400 plus the code, U+2421 for
+/// 127), so that no byte of a file or a file name can move a cursor or break a line.
+void appendDisplayText(Text& out, std::string_view prompt);
+
 /// 1-based position of the first occurrence of `sought` in `searched` at or after `start`, by
 /// exact comparison of characters; 0 when absent. Both are texts of one character per byte.
 /// `sought` empty gives `start` while it lies within `searched` (plus one), as an empty text
