@@ -19,8 +19,14 @@ build: configure
 test: build
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
 
+# Without a display, say so and show the program's job on the sample file from the terminal.
 run: build
-	@$(BUILD_DIR)/pelorin-cli $(BUILD_DIR)/sample.wav
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD_DIR)/pelorin; \
+	else \
+	  echo "No display: showing the report of $(BUILD_DIR)/sample.wav from pelorin-cli instead of the window."; \
+	  $(BUILD_DIR)/pelorin-cli $(BUILD_DIR)/sample.wav; \
+	fi
 
 clean:
 	rm -rf $(BUILD_DIR)

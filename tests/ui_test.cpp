@@ -1,0 +1,295 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <optional>
+
+#include "support.h"
+#include "ui/form1.h"
+#include "ui/qt_message_box.h"
+#include "wave_builder.h"
+
+using namespace pelorin;
+
+namespace {
+
+// Stands in for the open dialog: answers with a path, or cancels when it has none.
+class ScriptedDialog : public CommonDialog {
+ public:
+  std::optional<std::string> answer;
+  int shown = 0;
+  std::int32_t flagsSeen = -1;
+  bool cancelErrorSeen = false;
+  std::string filterSeen;
+
+  void ShowOpen(RuntimeContext& ctx) override {
+    ++shown;
+    flagsSeen = Flags;
+    cancelErrorSeen = CancelError;
+    filterSeen = Filter;
+    if (!answer) {
+      if (CancelError) ctx.raise(ErrorNumber::kCancelSelected);
+      return;
+    }
+    FileName = *answer;
+  }
+};
+
+// A message box as it appeared on screen.
+struct SeenBox {
+  QString title;
+  QString text;
+  Qt::TextFormat format = Qt::AutoText;
+  QMessageBox::Icon icon = QMessageBox::Information;
+  QList<QAbstractButton*>::size_type buttonCount = 0;
+  bool okButton = false;
+  int width = 0;
+};
+
+// Polls for modal widgets while an action runs: each QMessageBox is read and closed; any other
+// modal widget goes to `onOtherModal`, which must close it before the next poll.
+class ModalWatcher {
+ public:
+  std::function<void(QWidget*)> onOtherModal;
+  QList<SeenBox> boxes;
+
+  void run(const std::function<void()>& action) {
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
+    timer.start();
+    action();
+    timer.stop();
+  }
+
+ private:
+  void poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) return;
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      const auto buttons = box->buttons();
+      boxes << SeenBox{box->windowTitle(), box->text(), box->textFormat(), box->icon(),
+                       buttons.size(), box->button(QMessageBox::Ok) != nullptr, box->width()};
+      box->button(QMessageBox::Ok)->click();
+    } else if (onOtherModal) {
+      onOtherModal(modal);
+    }
+  }
+};
+
+QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), s.size()); }
+
+}  // namespace
+
+class UiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void layoutOfTheWindow();
+  void everyWayOfPressingTheButtonShowsOneBox_data();
+  void everyWayOfPressingTheButtonShowsOneBox();
+  void cancelShowsNothing();
+  void filterTranslation();
+  void filterEntriesListTheRightFiles();
+  void realFileDialogEndsInTheRightBox();
+  void promptsAreShownAsPlainText();
+  void boxIsWideEnoughForItsTitle();
+
+ private:
+  testing::TempDir dir_;
+};
+
+void UiTest::layoutOfTheWindow() {
+  Form1 form;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  QCOMPARE(form.windowTitle(), QStringLiteral("Wave file Info"));
+  QCOMPARE(form.size(), QSize(231, 107));
+  QCOMPARE(form.minimumSize(), form.maximumSize());
+  QCOMPARE(form.cmdClickMe->text(), QStringLiteral("&Click Me!"));
+  QCOMPARE(form.cmdClickMe->geometry(), QRect(72, 40, 97, 33));
+  QCOMPARE(form.focusWidget(), form.cmdClickMe);
+  QCOMPARE(form.nextInFocusChain(), form.cmdClickMe);
+  QCOMPARE(form.findChildren<QWidget*>().size(), 1);
+}
+
+void UiTest::everyWayOfPressingTheButtonShowsOneBox_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("mouse click") << "mouse";
+  QTest::newRow("Alt+C") << "alt-c";
+  QTest::newRow("Space") << "space";
+  QTest::newRow("Enter") << "enter";
+}
+
+void UiTest::everyWayOfPressingTheButtonShowsOneBox() {
+  QFETCH(QString, how);
+  const std::string path = dir_.write("tone.wav", canonicalWave());
+  auto dialog = std::make_unique<ScriptedDialog>();
+  ScriptedDialog* scripted = dialog.get();
+  scripted->answer = path;
+  Form1 form(std::move(dialog));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+
+  ModalWatcher watcher;
+  watcher.run([&] {
+    if (how == "mouse") QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
+    if (how == "alt-c") QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::AltModifier);
+    if (how == "space") QTest::keyClick(form.cmdClickMe, Qt::Key_Space);
+    if (how == "enter") QTest::keyClick(form.cmdClickMe, Qt::Key_Return);
+    // A mnemonic animates the click, which lands a moment later.
+    QTRY_COMPARE(scripted->shown, 1);
+  });
+
+  QCOMPARE(scripted->shown, 1);
+  QCOMPARE(scripted->flagsSeen, 4);
+  QVERIFY(scripted->cancelErrorSeen);
+  QCOMPARE(scripted->filterSeen, std::string("Wave Files (*.wav)|*.wav|All Files (*.*)|*.*"));
+  QCOMPARE(watcher.boxes.size(), 1);
+  const SeenBox& box = watcher.boxes[0];
+  QCOMPARE(box.title, QStringLiteral("Wav file info..."));
+  QCOMPARE(box.text, QStringLiteral("ckID1 =RIFF\nRiffID =WAVE\nckID2 =fmt \nFilename =") +
+                         fromUtf8(path) +
+                         QStringLiteral("\nFormat tag = 1\nFormat Chunk Length = 16\n"
+                                        "Sample rate = 44100\nBits/Sample = 16\n"
+                                        "Number of channels = 2\nNumber of  samples = 176400\n"
+                                        "Length = 1 seconds."));
+  QCOMPARE(box.buttonCount, 1);
+  QVERIFY(box.okButton);
+  QCOMPARE(box.icon, QMessageBox::NoIcon);
+}
+
+void UiTest::cancelShowsNothing() {
+  auto dialog = std::make_unique<ScriptedDialog>();
+  ScriptedDialog* scripted = dialog.get();
+  Form1 form(std::move(dialog));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  ModalWatcher watcher;
+  watcher.run([&] {
+    QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
+    QTest::qWait(100);
+  });
+  QCOMPARE(scripted->shown, 1);
+  QCOMPARE(watcher.boxes.size(), 0);
+  QVERIFY(form.isVisible());
+  QCOMPARE(form.windowTitle(), QStringLiteral("Wave file Info"));
+  QCOMPARE(form.size(), QSize(231, 107));
+}
+
+void UiTest::filterTranslation() {
+  QCOMPARE(nameFiltersFor(kWaveFilter),
+           QStringList({QStringLiteral("Wave Files (*.wav) (*.[wW][aA][vV])"),
+                        QStringLiteral("All Files (*.*) (*)")}));
+  QCOMPARE(dialogPattern(QStringLiteral("*.*")), QStringLiteral("*"));
+  QCOMPARE(dialogPattern(QStringLiteral("a?1.mid")), QStringLiteral("[aA]?1.[mM][iI][dD]"));
+}
+
+void UiTest::filterEntriesListTheRightFiles() {
+  testing::TempDir folder;
+  for (const char* name : {"tone.wav", "LOUD.WAV", "noext", "notes.txt"}) folder.write(name, "x");
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(nameFiltersFor(kWaveFilter));
+  dialog.setDirectory(fromUtf8(folder.path()));
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  QVERIFY(model);
+  auto listed = [&] {
+    QStringList names;
+    const QModelIndex root = model->index(fromUtf8(folder.path()));
+    for (int row = 0; row < model->rowCount(root); ++row) {
+      const QModelIndex index = model->index(row, 0, root);
+      if (model->flags(index) & Qt::ItemIsEnabled) names << index.data().toString();
+    }
+    names.sort();
+    return names;
+  };
+  QTRY_COMPARE(listed(), QStringList({"LOUD.WAV", "tone.wav"}));
+  // The entries show their descriptions as given.
+  auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  QVERIFY(types);
+  QCOMPARE(types->itemText(0), QStringLiteral("Wave Files (*.wav)"));
+  QCOMPARE(types->itemText(1), QStringLiteral("All Files (*.*)"));
+  dialog.selectNameFilter(nameFiltersFor(kWaveFilter).at(1));
+  QTRY_COMPARE(listed(), QStringList({"LOUD.WAV", "noext", "notes.txt", "tone.wav"}));
+}
+
+void UiTest::realFileDialogEndsInTheRightBox() {
+  const std::string path = dir_.write("real.wav", canonicalWave(88200));
+  auto dialog = std::make_unique<QtCommonDialog>(nullptr);
+  dialog->useQtDialog(true);
+  Form1 form(std::move(dialog));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  ModalWatcher watcher;
+  int dialogs = 0;
+  watcher.onOtherModal = [&](QWidget* modal) {
+    auto* fileDialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(fileDialog);
+    ++dialogs;
+    auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(nameEdit);
+    nameEdit->setText(fromUtf8(path));
+    QTest::keyClick(nameEdit, Qt::Key_Return);
+  };
+  watcher.run([&] { QTest::mouseClick(form.cmdClickMe, Qt::LeftButton); });
+  QCOMPARE(dialogs, 1);
+  QCOMPARE(watcher.boxes.size(), 1);
+  QCOMPARE(watcher.boxes[0].title, QStringLiteral("Wav file info..."));
+  QVERIFY(watcher.boxes[0].text.endsWith(QStringLiteral("Length = 0.5 seconds.")));
+  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(path) + "\n"));
+}
+
+void UiTest::promptsAreShownAsPlainText() {
+  const std::string markup = dir_.write("<b>x<b> & \xC3\xA9.wav", canonicalWave());
+  const std::string zeros = dir_.write(
+      "zeros.wav",
+      WaveBuilder().formType(std::string("W\0\0E", 4)).fmt(1, 1, 8000, 8).data(8).bytes());
+  const std::string missing = dir_ / "missing.wav";
+  auto dialog = std::make_unique<ScriptedDialog>();
+  ScriptedDialog* scripted = dialog.get();
+  Form1 form(std::move(dialog));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  ModalWatcher watcher;
+  watcher.run([&] {
+    for (const std::string& path : {markup, zeros, missing}) {
+      scripted->answer = path;
+      form.cmdClickMe_Click();
+    }
+  });
+  QCOMPARE(watcher.boxes.size(), 3);
+  for (const SeenBox& box : watcher.boxes) QCOMPARE(box.format, Qt::PlainText);
+  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(markup) + "\n"));
+  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("<b>x<b> & \u00e9.wav")));
+  QCOMPARE(watcher.boxes[1].title, QStringLiteral("Invalid .wav file!"));
+  QCOMPARE(watcher.boxes[1].text, QStringLiteral("ckID =RIFF\nRiffID =W\u2400\u2400E\nFourCCckID =fmt "));
+  QCOMPARE(watcher.boxes[2].title, QStringLiteral("Pelorin"));
+  QCOMPARE(watcher.boxes[2].text,
+           QStringLiteral("Error opening file ") + fromUtf8(missing) + "\n 53 - File not found");
+}
+
+void UiTest::boxIsWideEnoughForItsTitle() {
+  const std::string shortFile = dir_.write("short.wav", "RIFF");
+  auto dialog = std::make_unique<ScriptedDialog>();
+  dialog->answer = shortFile;
+  Form1 form(std::move(dialog));
+  form.show();
+  ModalWatcher watcher;
+  watcher.run([&] { form.cmdClickMe_Click(); });
+  QCOMPARE(watcher.boxes.size(), 1);
+  QCOMPARE(watcher.boxes[0].text, QStringLiteral("Invalid .WAV file!"));
+  const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+  QVERIFY(watcher.boxes[0].width > metrics.horizontalAdvance(QStringLiteral("Pelorin")) + 100);
+}
+
+QTEST_MAIN(UiTest)
+#include "ui_test.moc"
