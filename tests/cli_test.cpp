@@ -7,34 +7,15 @@
 #include <csignal>
 #include <sstream>
 
-#include "cli/cli.h"
+#include "cli_runner.h"
 #include "support.h"
 #include "wave_builder.h"
 
 namespace pelorin {
 namespace {
 
+using testing::runCli;
 using testing::TempDir;
-
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the command line in-process with its output in memory.
-CliRun runCli(const std::vector<std::string>& args) {
-  CliRun result;
-  const int fd = ::memfd_create("pelorin-cli-out", 0);
-  std::ostringstream err;
-  result.status = cli::run(args, fd, err);
-  result.err = err.str();
-  const off_t size = ::lseek(fd, 0, SEEK_END);
-  result.out.resize(static_cast<std::size_t>(size));
-  ::pread(fd, result.out.data(), result.out.size(), 0);
-  ::close(fd);
-  return result;
-}
 
 class Cli : public ::testing::Test {
  protected:

@@ -1,0 +1,152 @@
+// Hostile input: special files, odd names, exhausted limits, enormous or absurd chunk lists.
+// Whatever the input, a probe ends in exactly one report and leaves nothing open.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli_runner.h"
+#include "runtime/file.h"
+#include "support.h"
+#include "wave_builder.h"
+
+namespace pelorin {
+namespace {
+
+using testing::probe;
+using testing::TempDir;
+
+// Runs `probeInChild` in a child process and gives back what it exits with.
+template <typename Body>
+int inChild(Body probeInChild) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(probeInChild());
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The error number of one probe of `path`, as a process exit code; 0 for any other report.
+int probedErrorNumber(const std::string& path) {
+  const auto run = probe(path);
+  if (run.boxes.size() != 1) return 255;
+  return run.outcome.errorNumber;
+}
+
+TEST(Hostile, UnreadableFileForAnUnprivilegedProcess) {
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const std::string secret = dir.write("secret.wav", canonicalWave());
+  ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
+  const int number = inChild([&] {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 254;
+    return probedErrorNumber(secret);
+  });
+  EXPECT_EQ(number, 70);
+}
+
+TEST(Hostile, DescriptorLimitReached) {
+  TempDir dir;
+  const std::string tone = dir.write("tone.wav", canonicalWave());
+  const int number = inChild([&] {
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return 254;
+    return probedErrorNumber(tone);
+  });
+  EXPECT_EQ(number, 67);
+}
+
+TEST(Hostile, EmptyPathAndAbsurdNames) {
+  TempDir dir;
+  EXPECT_EQ(probe("").outcome.errorNumber, 52);
+  EXPECT_EQ(probe(dir / std::string(256, 'n')).outcome.errorNumber, 52);
+  EXPECT_EQ(probe(std::string("with\0nul.wav", 12)).outcome.errorNumber, 52);
+  std::string deep = dir.path();
+  while (deep.size() <= PATH_MAX) deep += "/" + std::string(250, 'd');
+  EXPECT_EQ(probe(deep).outcome.errorNumber, 52);
+}
+
+TEST(Hostile, NameThatIsNotUtf8KeepsTheOutputWhole) {
+  TempDir dir;
+  const std::string name = dir.write("bad\xff\xfe name.wav", canonicalWave());
+  const auto text = testing::runCli({name});
+  const auto json = testing::runCli({"--json", name});
+  EXPECT_EQ(text.status, 0);
+  const std::string out = text.out + json.out;
+  EXPECT_EQ(pathToText(out), out) << "output is not valid UTF-8";
+  EXPECT_NE(out.find("Filename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("\\r\\nFilename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\\r\\n"),
+            std::string::npos);
+}
+
+TEST(Hostile, ChunkSizesPastFourGiBAreSixtyFourBitPositions) {
+  TempDir dir;
+  // A chunk of almost 4 GiB between the format and the data chunk, in a sparse file.
+  const std::string head = WaveBuilder().fmt(1, 2, 44100, 16).bytes() + "junk" + le32(0xFFFFFFF0u);
+  const std::string path = dir.write("far.wav", head);
+  const off_t dataOffset = static_cast<off_t>(head.size()) + 0xFFFFFFF0LL;
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  const std::string dataHeader = "data" + le32(88200);
+  ASSERT_EQ(::pwrite(fd, dataHeader.data(), dataHeader.size(), dataOffset), 8);
+  ASSERT_EQ(::ftruncate(fd, dataOffset + 8 + 88200), 0);
+  ::close(fd);
+  const auto run = probe(path);
+  EXPECT_EQ(run.outcome.values.dataSize, 88200u);
+  EXPECT_EQ(run.result, 0.5);
+}
+
+TEST(Hostile, ChunkSizesThatRunPastTheEndStopTheWalk) {
+  TempDir dir;
+  for (std::uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF8u, 0x80000000u}) {
+    const auto run = probe(dir.write("huge-chunk.wav", WaveBuilder()
+                                                           .fmt(1, 2, 44100, 16)
+                                                           .chunkDeclaring("junk", size, "")
+                                                           .raw("data" + le32(17640) +
+                                                                std::string(17640, '\0'))
+                                                           .bytes()));
+    ASSERT_EQ(run.boxes.size(), 1u);
+    // The walk is lost past the end; "data" is still within the first hundred bytes.
+    EXPECT_EQ(run.outcome.values.dataSize, 17640u) << size;
+    EXPECT_EQ(run.result, 0.1) << size;
+  }
+}
+
+TEST(Hostile, TwoHundredThousandEmptyChunksEndAtTheWalksLimit) {
+  TempDir dir;
+  WaveBuilder builder;
+  builder.fmt(1, 2, 44100, 16);
+  std::string empties;
+  for (int i = 0; i < 200000; ++i) empties += std::string("none") + le32(0);
+  const std::string bytes = builder.raw(empties).data(176400).bytes();
+  const auto run = probe(dir.write("empties.wav", bytes));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.outcome.report, Report::kInformation);
+  EXPECT_NE(run.outcome.values.dataSize, 176400u);  // beyond the walk's reach
+}
+
+TEST(Hostile, FilesAreOpenedReadOnlyAndWithoutBlocking) {
+  TempDir dir;
+  const std::string tone = dir.write("tone.wav", canonicalWave());
+  testing::RecordingSink sink;
+  RuntimeContext ctx(sink);
+  OnErrorResumeNext resume(ctx);
+  for (OpenMode mode : {OpenMode::kInput, OpenMode::kBinary}) {
+    FileOpen(ctx, 1, tone, mode);
+    const OpenFile* file = ctx.files.find(1);
+    ASSERT_NE(file, nullptr);
+    const int flags = ::fcntl(file->fd, F_GETFL);
+    EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
+    EXPECT_TRUE(flags & O_NONBLOCK);
+    EXPECT_TRUE(::fcntl(file->fd, F_GETFD) & FD_CLOEXEC);
+    FileClose(ctx, 1);
+    ctx.files.releaseHeldHandle();
+  }
+}
+
+}  // namespace
+}  // namespace pelorin
