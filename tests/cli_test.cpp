@@ -112,7 +112,7 @@ TEST_F(Cli, ExitStatusAndUsage) {
 
   const auto help = runCli({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: pelorin-cli [--json] [--] PATH...\n", 0), 0u);
+  EXPECT_EQ(help.out.rfind("Usage: pelorin-cli [--json | --tsv]", 0), 0u);
   EXPECT_EQ(runCli({"--version"}).out, "pelorin-cli 1.00\n");
 }
 

@@ -81,8 +81,7 @@ TEST(Hostile, NameThatIsNotUtf8KeepsTheOutputWhole) {
   EXPECT_EQ(text.status, 0);
   const std::string out = text.out + json.out;
   EXPECT_EQ(pathToText(out), out) << "output is not valid UTF-8";
-  EXPECT_NE(out.find("Filename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\n"),
-            std::string::npos);
+  EXPECT_NE(out.find("Filename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\n"), std::string::npos);
   EXPECT_NE(out.find("\\r\\nFilename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\\r\\n"),
             std::string::npos);
 }
@@ -106,12 +105,12 @@ TEST(Hostile, ChunkSizesPastFourGiBAreSixtyFourBitPositions) {
 TEST(Hostile, ChunkSizesThatRunPastTheEndStopTheWalk) {
   TempDir dir;
   for (std::uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF8u, 0x80000000u}) {
-    const auto run = probe(dir.write("huge-chunk.wav", WaveBuilder()
-                                                           .fmt(1, 2, 44100, 16)
-                                                           .chunkDeclaring("junk", size, "")
-                                                           .raw("data" + le32(17640) +
-                                                                std::string(17640, '\0'))
-                                                           .bytes()));
+    const auto run =
+        probe(dir.write("huge-chunk.wav", WaveBuilder()
+                                              .fmt(1, 2, 44100, 16)
+                                              .chunkDeclaring("junk", size, "")
+                                              .raw("data" + le32(17640) + std::string(17640, '\0'))
+                                              .bytes()));
     ASSERT_EQ(run.boxes.size(), 1u);
     // The walk is lost past the end; "data" is still within the first hundred bytes.
     EXPECT_EQ(run.outcome.values.dataSize, 17640u) << size;

@@ -39,9 +39,15 @@ TEST(Resources, TenThousandMixedProbesLeaveNothingOpenAndNothingChanged) {
   for (int i = 0; i < 10000; ++i) {
     const std::string name = "f" + std::to_string(i) + ".wav";
     switch (i % 5) {
-      case 3: paths.push_back(dir / ("missing-" + name)); break;
-      case 4: paths.push_back(i % 2 ? dir.path() : dir / "fifo"); break;
-      default: paths.push_back(dir.write(name, kinds[i % 5])); break;
+      case 3:
+        paths.push_back(dir / ("missing-" + name));
+        break;
+      case 4:
+        paths.push_back(i % 2 ? dir.path() : dir / "fifo");
+        break;
+      default:
+        paths.push_back(dir.write(name, kinds[i % 5]));
+        break;
     }
   }
   for (const std::string& path : paths) before.push_back(snapshot(path));

@@ -75,8 +75,9 @@ class ModalWatcher {
     if (!modal || !modal->isVisible()) return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       const auto buttons = box->buttons();
-      boxes << SeenBox{box->windowTitle(), box->text(), box->textFormat(), box->icon(),
-                       buttons.size(), box->button(QMessageBox::Ok) != nullptr, box->width()};
+      boxes << SeenBox{box->windowTitle(), box->text(),    box->textFormat(),
+                       box->icon(),        buttons.size(), box->button(QMessageBox::Ok) != nullptr,
+                       box->width()};
       box->button(QMessageBox::Ok)->click();
     } else if (onOtherModal) {
       onOtherModal(modal);
@@ -84,7 +85,9 @@ class ModalWatcher {
   }
 };
 
-QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), s.size()); }
+QString fromUtf8(const std::string& s) {
+  return QString::fromUtf8(s.data(), s.size());
+}
 
 }  // namespace
 
@@ -271,7 +274,8 @@ void UiTest::promptsAreShownAsPlainText() {
   QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(markup) + "\n"));
   QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("<b>x<b> & \u00e9.wav")));
   QCOMPARE(watcher.boxes[1].title, QStringLiteral("Invalid .wav file!"));
-  QCOMPARE(watcher.boxes[1].text, QStringLiteral("ckID =RIFF\nRiffID =W\u2400\u2400E\nFourCCckID =fmt "));
+  QCOMPARE(watcher.boxes[1].text,
+           QStringLiteral("ckID =RIFF\nRiffID =W\u2400\u2400E\nFourCCckID =fmt "));
   QCOMPARE(watcher.boxes[2].title, QStringLiteral("Pelorin"));
   QCOMPARE(watcher.boxes[2].text,
            QStringLiteral("Error opening file ") + fromUtf8(missing) + "\n 53 - File not found");

@@ -1,8 +1,9 @@
 #include "cli/format.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
+
+#include "runtime/number_text.h"
 
 namespace pelorin::cli {
 
@@ -26,9 +27,18 @@ void appendJsonDouble(std::string& out, double value) {
   out.append(digits.begin(), end);
 }
 
+// Number text without the space that stands before a value that is not negative.
+void appendPlainNumber(std::string& out, double value) {
+  const std::size_t start = out.size();
+  appendStr(out, value);
+  if (out[start] == ' ') out.erase(start, 1);
+}
+
 template <std::size_t N>
-void appendIdentifier(std::string& out, const FixedText<N>& id) {
-  appendJsonString(out, bytesToText(id.view()));
+void appendIdentifier(std::string& out, const FixedText<N>& id, std::string& scratch) {
+  scratch.clear();
+  appendBytesText(scratch, id.view());
+  appendJsonString(out, scratch);
 }
 
 void appendKey(std::string& out, std::string_view key) {
@@ -39,7 +49,22 @@ void appendKey(std::string& out, std::string_view key) {
 
 }  // namespace
 
+void Tally::add(const ProbeOutcome& outcome) {
+  ++files;
+  ++reports[static_cast<int>(outcome.report)];
+  if (outcome.report == Report::kInformation && std::isfinite(outcome.values.lengthSeconds)) {
+    totalLengthSeconds += outcome.values.lengthSeconds;
+  }
+}
+
+void Tally::merge(const Tally& other) {
+  files += other.files;
+  for (std::size_t i = 0; i < reports.size(); ++i) reports[i] += other.reports[i];
+  totalLengthSeconds += other.totalLengthSeconds;
+}
+
 void appendTextReport(std::string& out, std::string_view title, std::string_view prompt) {
+  out.push_back('\n');
   appendDisplayText(out, title);
   out.push_back('\n');
   appendDisplayText(out, prompt);
@@ -87,22 +112,24 @@ void appendJsonString(std::string& out, std::string_view text) {
 }
 
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      std::string_view title, std::string_view prompt) {
+                      std::string_view title, std::string& scratch) {
   const SondurValues& v = outcome.values;
   out.append("{\"path\":");
-  appendJsonString(out, pathToText(path));
+  scratch.clear();
+  appendPathText(scratch, path);
+  appendJsonString(out, scratch);
   appendKey(out, "report");
   appendJsonString(out, reportName(outcome.report));
   appendKey(out, "title");
   appendJsonString(out, title);
   appendKey(out, "prompt");
-  appendJsonString(out, prompt);
+  appendJsonString(out, outcome.prompt);
   appendKey(out, "riffId");
-  appendIdentifier(out, v.riffId);
+  appendIdentifier(out, v.riffId, scratch);
   appendKey(out, "formType");
-  appendIdentifier(out, v.formType);
+  appendIdentifier(out, v.formType, scratch);
   appendKey(out, "fmtId");
-  appendIdentifier(out, v.fmtId);
+  appendIdentifier(out, v.fmtId, scratch);
   appendKey(out, "fmtChunkLength");
   appendInteger(out, v.fmtChunkLength);
   appendKey(out, "formatTag");
@@ -122,6 +149,79 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   appendKey(out, "errorDescription");
   appendJsonString(out, outcome.errorDescription);
   out.append("}\n");
+}
+
+void appendTsvHeader(std::string& out) {
+  out.append(
+      "path\treport\tformatTag\tchannels\tsampleRate\tbitsPerSample\tdataSize\tlengthSeconds\n");
+}
+
+void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
+                     std::string& scratch) {
+  const SondurValues& v = outcome.values;
+  scratch.clear();
+  appendPathText(scratch, path);
+  appendDisplayText(out, scratch);
+  out.push_back('\t');
+  out.append(reportName(outcome.report));
+  for (const std::int64_t field :
+       {std::int64_t{v.formatTag}, std::int64_t{v.channels}, std::int64_t{v.sampleRate},
+        std::int64_t{v.bitsPerSample}, std::int64_t{v.dataSize}}) {
+    out.push_back('\t');
+    appendInteger(out, field);
+  }
+  out.push_back('\t');
+  appendPlainNumber(out, v.lengthSeconds);
+  out.push_back('\n');
+}
+
+void appendSummary(std::string& out, Format format, const Tally& tally) {
+  const auto count = [&](Report report) { return tally.reports[static_cast<int>(report)]; };
+  if (format == Format::kJson) {
+    out.append("{\"report\":\"summary\",\"files\":");
+    appendInteger(out, tally.files);
+    appendKey(out, "information");
+    appendInteger(out, count(Report::kInformation));
+    appendKey(out, "openFailure");
+    appendInteger(out, count(Report::kOpenFailure));
+    appendKey(out, "tooShort");
+    appendInteger(out, count(Report::kTooShort));
+    appendKey(out, "invalidIdentifier");
+    appendInteger(out, count(Report::kInvalidIdentifier));
+    appendKey(out, "totalLengthSeconds");
+    appendJsonDouble(out, tally.totalLengthSeconds);
+    out.append("}\n");
+    return;
+  }
+  if (format == Format::kText) out.push_back('\n');
+  out.append("Summary: ");
+  appendInteger(out, tally.files);
+  out.append(" files, ");
+  appendInteger(out, count(Report::kInformation));
+  out.append(" information, ");
+  appendInteger(out, count(Report::kOpenFailure));
+  out.append(" open-failure, ");
+  appendInteger(out, count(Report::kTooShort));
+  out.append(" too-short, ");
+  appendInteger(out, count(Report::kInvalidIdentifier));
+  out.append(" invalid-identifier, total length ");
+  appendPlainNumber(out, tally.totalLengthSeconds);
+  out.append(" seconds.\n");
+}
+
+void appendReport(std::string& out, Format format, const std::string& path,
+                  const ProbeOutcome& outcome, std::string_view title, std::string& scratch) {
+  switch (format) {
+    case Format::kJson:
+      appendJsonReport(out, path, outcome, title, scratch);
+      break;
+    case Format::kTsv:
+      appendTsvReport(out, path, outcome, scratch);
+      break;
+    case Format::kText:
+      appendTextReport(out, title, outcome.prompt);
+      break;
+  }
 }
 
 }  // namespace pelorin::cli

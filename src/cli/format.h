@@ -1,20 +1,52 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "cli/options.h"
 #include "probe/sondur.h"
 
 namespace pelorin::cli {
 
-/// Appends one text report: the title on its own line, then the prompt, then a line feed.
+/// Counts of a run's reports, and the total length of its information reports.
+struct Tally {
+  std::uint64_t files = 0;
+  std::array<std::uint64_t, 4> reports{};  // by Report
+  double totalLengthSeconds = 0;           // finite lengths only
+
+  void add(const ProbeOutcome& outcome);
+  void merge(const Tally& other);
+  bool allInformation() const { return reports[static_cast<int>(Report::kInformation)] == files; }
+};
+
+/// Appends one text report: an empty line (the writer drops the run's very first), the title
+/// on its own line, the prompt, and a line feed.
 void appendTextReport(std::string& out, std::string_view title, std::string_view prompt);
 
 /// Appends `text` as a JSON string, quotes included.
 void appendJsonString(std::string& out, std::string_view text);
 
-/// Appends one report as a JSON object on one line, ending in a line feed.
+/// Appends one report as a JSON object on one line, ending in a line feed. `scratch` is working
+/// storage reused between calls.
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      std::string_view title, std::string_view prompt);
+                      std::string_view title, std::string& scratch);
+
+/// The header line of --tsv output.
+void appendTsvHeader(std::string& out);
+
+/// Appends one report as a tab-separated line: path, report, formatTag, channels, sampleRate,
+/// bitsPerSample, dataSize, lengthSeconds. Control characters in the path show as control
+/// pictures, so a tab or a line feed in a name cannot break the columns.
+void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
+                     std::string& scratch);
+
+/// Appends the summary record in `format`.
+void appendSummary(std::string& out, Format format, const Tally& tally);
+
+/// Appends one report in `format`.
+void appendReport(std::string& out, Format format, const std::string& path,
+                  const ProbeOutcome& outcome, std::string_view title, std::string& scratch);
 
 }  // namespace pelorin::cli

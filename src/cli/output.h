@@ -16,6 +16,7 @@ class Output {
   explicit Output(int fd);
 
   std::string& buffer() { return buffer_; }
+  bool isTerminal() const { return isTerminal_; }
   /// Call after each report: writes when the buffer is full or the output is a terminal.
   void endReport();
   /// Writes whatever is buffered.

@@ -7,54 +7,58 @@ namespace pelorin {
 
 namespace {
 
-// Appends one "label=value" line; every line but the last ends in CR LF.
-void appendLine(Text& prompt, std::string_view label, std::string_view value, bool last = false) {
+template <std::size_t N>
+void appendIdentifierLine(Text& prompt, std::string_view label, const FixedText<N>& id) {
   prompt.append(label);
-  prompt.append(value);
-  if (!last) prompt.append(kCrLf);
+  appendBytesText(prompt, id.view());
 }
 
-template <std::size_t N>
-Text identifier(const FixedText<N>& text) {
-  return bytesToText(text.view());
+template <typename Number>
+void appendNumberLine(Text& prompt, std::string_view label, Number value) {
+  prompt.append(kCrLf);
+  prompt.append(label);
+  appendStr(prompt, value);
 }
 
 }  // namespace
 
-Text openFailurePrompt(const std::string& FileName, std::int32_t errorNumber,
+void openFailurePrompt(Text& prompt, const std::string& FileName, std::int32_t errorNumber,
                        std::string_view errorDescription) {
-  Text prompt = "Error opening file ";
-  prompt.append(pathToText(FileName));
+  prompt.assign("Error opening file ");
+  appendPathText(prompt, FileName);
   prompt.append(kCrLf);
-  prompt.append(Str(errorNumber));
+  appendStr(prompt, errorNumber);
   prompt.append(" - ");
   prompt.append(errorDescription);
-  return prompt;
 }
 
-Text invalidIdentifierPrompt(const SondurValues& values) {
-  Text prompt;
-  appendLine(prompt, "ckID =", identifier(values.riffId));
-  appendLine(prompt, "RiffID =", identifier(values.formType));
-  appendLine(prompt, "FourCCckID =", identifier(values.fmtId), true);
-  return prompt;
+void invalidIdentifierPrompt(Text& prompt, const SondurValues& values) {
+  prompt.clear();
+  appendIdentifierLine(prompt, "ckID =", values.riffId);
+  prompt.append(kCrLf);
+  appendIdentifierLine(prompt, "RiffID =", values.formType);
+  prompt.append(kCrLf);
+  appendIdentifierLine(prompt, "FourCCckID =", values.fmtId);
 }
 
-Text informationPrompt(const std::string& FileName, const SondurValues& values) {
-  Text prompt;
-  prompt.reserve(256 + FileName.size());
-  appendLine(prompt, "ckID1 =", identifier(values.riffId));
-  appendLine(prompt, "RiffID =", identifier(values.formType));
-  appendLine(prompt, "ckID2 =", identifier(values.fmtId));
-  appendLine(prompt, "Filename =", pathToText(FileName));
-  appendLine(prompt, "Format tag =", Str(values.formatTag));
-  appendLine(prompt, "Format Chunk Length =", Str(values.fmtChunkLength));
-  appendLine(prompt, "Sample rate =", Str(values.sampleRate));
-  appendLine(prompt, "Bits/Sample =", Str(values.bitsPerSample));
-  appendLine(prompt, "Number of channels =", Str(values.channels));
-  appendLine(prompt, "Number of  samples =", Str(values.dataSize));
-  appendLine(prompt, "Length =", Str(values.lengthSeconds) + " seconds.", true);
-  return prompt;
+void informationPrompt(Text& prompt, const std::string& FileName, const SondurValues& values) {
+  prompt.clear();
+  appendIdentifierLine(prompt, "ckID1 =", values.riffId);
+  prompt.append(kCrLf);
+  appendIdentifierLine(prompt, "RiffID =", values.formType);
+  prompt.append(kCrLf);
+  appendIdentifierLine(prompt, "ckID2 =", values.fmtId);
+  prompt.append(kCrLf);
+  prompt.append("Filename =");
+  appendPathText(prompt, FileName);
+  appendNumberLine(prompt, "Format tag =", values.formatTag);
+  appendNumberLine(prompt, "Format Chunk Length =", values.fmtChunkLength);
+  appendNumberLine(prompt, "Sample rate =", values.sampleRate);
+  appendNumberLine(prompt, "Bits/Sample =", values.bitsPerSample);
+  appendNumberLine(prompt, "Number of channels =", values.channels);
+  appendNumberLine(prompt, "Number of  samples =", values.dataSize);
+  appendNumberLine(prompt, "Length =", values.lengthSeconds);
+  prompt.append(" seconds.");
 }
 
 std::string_view reportTitle(Report report) {

@@ -32,15 +32,17 @@ inline constexpr std::string_view kTooShortPrompt = "Invalid .WAV file!";
 inline constexpr std::string_view kInvalidIdentifierTitle = "Invalid .wav file!";
 inline constexpr std::string_view kInformationTitle = "Wav file info...";
 
+// Each prompt is written over `prompt`, whose storage is reused from probe to probe.
+
 /// "Error opening file <path>", CR LF, the error's number text, " - ", its description.
-Text openFailurePrompt(const std::string& FileName, std::int32_t errorNumber,
+void openFailurePrompt(Text& prompt, const std::string& FileName, std::int32_t errorNumber,
                        std::string_view errorDescription);
 
 /// The three identifiers, one line each, with no line break after the last.
-Text invalidIdentifierPrompt(const SondurValues& values);
+void invalidIdentifierPrompt(Text& prompt, const SondurValues& values);
 
 /// The eleven lines of header fields and the length, with no line break after the last.
-Text informationPrompt(const std::string& FileName, const SondurValues& values);
+void informationPrompt(Text& prompt, const std::string& FileName, const SondurValues& values);
 
 /// The title a sink shows for `report`: the application's title where the box has none.
 std::string_view reportTitle(Report report);

@@ -76,22 +76,31 @@ double computeLength(RuntimeContext& ctx, const SondurValues& v, double dataByte
   return lengthSeconds;
 }
 
-double show(RuntimeContext& ctx, ProbeOutcome& out, Report report, std::string_view prompt) {
+// Shows the report whose prompt is in `out.prompt`.
+double show(RuntimeContext& ctx, ProbeOutcome& out, Report report) {
   out.report = report;
   if (report == Report::kOpenFailure || report == Report::kTooShort) {
-    MsgBox(ctx, prompt);
+    MsgBox(ctx, out.prompt);
   } else {
-    MsgBox(ctx, prompt, kOkOnly, reportTitle(report));
+    MsgBox(ctx, out.prompt, kOkOnly, reportTitle(report));
   }
   return report == Report::kInformation ? out.values.lengthSeconds : 0;
 }
 
 }  // namespace
 
+void ProbeOutcome::reset() {
+  report = Report::kOpenFailure;
+  values = SondurValues{};
+  errorNumber = 0;
+  errorDescription.clear();
+  prompt.clear();
+}
+
 double GetSondur(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome* outcome) {
   ProbeOutcome local;
   ProbeOutcome& out = outcome ? *outcome : local;
-  out = ProbeOutcome{};
+  out.reset();
   SondurValues& v = out.values;
   OnErrorResumeNext resumeNext(ctx);
 
@@ -100,15 +109,16 @@ double GetSondur(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome*
   if (ctx.Err.Number != 0) {
     out.errorNumber = ctx.Err.Number;
     out.errorDescription = ctx.Err.Description;
-    return show(ctx, out, Report::kOpenFailure,
-                openFailurePrompt(FileName, ctx.Err.Number, ctx.Err.Description));
+    openFailurePrompt(out.prompt, FileName, ctx.Err.Number, ctx.Err.Description);
+    return show(ctx, out, Report::kOpenFailure);
   }
   FileClose(ctx, fileNumber);
 
   // A length that cannot be determined counts as too short.
   const std::int64_t fileLength = FileLen(ctx, FileName);
   if (ctx.Err.Number != 0 || fileLength < kMinimumFileLength) {
-    return show(ctx, out, Report::kTooShort, kTooShortPrompt);
+    out.prompt.assign(kTooShortPrompt);
+    return show(ctx, out, Report::kTooShort);
   }
 
   FileOpen(ctx, fileNumber, FileName, OpenMode::kBinary);
@@ -116,10 +126,12 @@ double GetSondur(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome*
   FileClose(ctx, fileNumber);
 
   if (!identifiersValid(v)) {
-    return show(ctx, out, Report::kInvalidIdentifier, invalidIdentifierPrompt(v));
+    invalidIdentifierPrompt(out.prompt, v);
+    return show(ctx, out, Report::kInvalidIdentifier);
   }
   v.lengthSeconds = computeLength(ctx, v, playableDataBytes(v.dataSize, dataPos, fileLength));
-  return show(ctx, out, Report::kInformation, informationPrompt(FileName, v));
+  informationPrompt(out.prompt, FileName, v);
+  return show(ctx, out, Report::kInformation);
 }
 
 }  // namespace pelorin

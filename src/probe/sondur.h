@@ -8,12 +8,17 @@
 
 namespace pelorin {
 
-/// What one probe ended with, for front ends that show more than the message box.
+/// What one probe ended with, for front ends that show more than the message box. Reusing one
+/// outcome for many probes reuses its texts' storage.
 struct ProbeOutcome {
   Report report = Report::kOpenFailure;
   SondurValues values;
   std::int32_t errorNumber = 0;  // the open failure's error; 0 on every other report
   std::string errorDescription;
+  Text prompt;  // the prompt of the box the probe showed
+
+  /// Back to the starting values, keeping the texts' storage.
+  void reset();
 };
 
 /// Probes the file `FileName`: decides whether it is a RIFF/WAVE sound file, reads its format

@@ -16,6 +16,10 @@ namespace pelorin {
 Text Str(std::int64_t value);
 Text Str(double value);
 
+/// Appends the number text of `value` to `out`.
+void appendStr(Text& out, std::int64_t value);
+void appendStr(Text& out, double value);
+
 inline Text Str(std::int32_t value) {
   return Str(static_cast<std::int64_t>(value));
 }
@@ -24,6 +28,15 @@ inline Text Str(std::int16_t value) {
 }
 inline Text Str(std::uint32_t value) {
   return Str(static_cast<std::int64_t>(value));
+}
+inline void appendStr(Text& out, std::int32_t value) {
+  appendStr(out, static_cast<std::int64_t>(value));
+}
+inline void appendStr(Text& out, std::int16_t value) {
+  appendStr(out, static_cast<std::int64_t>(value));
+}
+inline void appendStr(Text& out, std::uint32_t value) {
+  appendStr(out, static_cast<std::int64_t>(value));
 }
 
 }  // namespace pelorin

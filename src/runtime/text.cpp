@@ -77,16 +77,23 @@ void appendDisplayText(Text& out, std::string_view prompt) {
   }
 }
 
+void appendBytesText(Text& out, std::string_view bytes) {
+  for (char byte : bytes) appendCodePoint(out, static_cast<unsigned char>(byte));
+}
+
 Text bytesToText(std::string_view bytes) {
   Text out;
-  out.reserve(bytes.size() * 2);
-  for (char byte : bytes) appendCodePoint(out, static_cast<unsigned char>(byte));
+  appendBytesText(out, bytes);
   return out;
 }
 
 Text pathToText(std::string_view path) {
   Text out;
-  out.reserve(path.size());
+  appendPathText(out, path);
+  return out;
+}
+
+void appendPathText(Text& out, std::string_view path) {
   while (!path.empty()) {
     const std::size_t length = validSequenceLength(path);
     if (length == 0) {
@@ -97,7 +104,6 @@ Text pathToText(std::string_view path) {
       path.remove_prefix(length);
     }
   }
-  return out;
 }
 
 std::int32_t InStr(std::int32_t start, std::string_view searched, std::string_view sought) {

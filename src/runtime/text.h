@@ -22,10 +22,12 @@ struct FixedText {
 
 /// Text of the characters U+0000 to U+00FF that the bytes stand for, one character per byte.
 Text bytesToText(std::string_view bytes);
+void appendBytesText(Text& out, std::string_view bytes);
 
 /// Text of a file name: its bytes decoded as UTF-8, each byte of an invalid sequence shown as
 /// U+FFFD.
 Text pathToText(std::string_view path);
+void appendPathText(Text& out, std::string_view path);
 
 /// Appends `prompt` as a person should see it: each CR LF as a line feed; other C0 control
 /// characters and U+007F as their Unicode control pictures (U+2400 plus the code, U+2421 for

@@ -28,8 +28,7 @@ QStringList nameFiltersFor(const std::string& filterText) {
     for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
       patterns << dialogPattern(pattern.trimmed());
     }
-    filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
-                   QLatin1Char(')');
+    filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return filters;
 }

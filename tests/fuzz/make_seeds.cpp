@@ -18,12 +18,18 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<std::string, std::string>> seeds = {
       {"canonical", pelorin::canonicalWave(64)},
       {"extensible", WaveBuilder().fmt(0xFFFE, 2, 48000, 24, 24).data(60).bytes()},
-      {"list-first", WaveBuilder().chunk("LIST", "INFOICMT" + le32(8) + "metadata").fmt(1, 1, 8000, 8)
-                         .data(32).bytes()},
-      {"bext", WaveBuilder().chunk("bext", std::string(602, 'b')).fmt(1, 2, 44100, 16).data(16).bytes()},
-      {"far-data", WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(5000, 'j')).data(8).bytes()},
+      {"list-first", WaveBuilder()
+                         .chunk("LIST", "INFOICMT" + le32(8) + "metadata")
+                         .fmt(1, 1, 8000, 8)
+                         .data(32)
+                         .bytes()},
+      {"bext",
+       WaveBuilder().chunk("bext", std::string(602, 'b')).fmt(1, 2, 44100, 16).data(16).bytes()},
+      {"far-data",
+       WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(5000, 'j')).data(8).bytes()},
       {"odd-chunk", WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", "abc").data(8).bytes()},
-      {"no-pad", WaveBuilder().fmt(1, 1, 8000, 8).chunkDeclaring("note", 3, "abc", false).data(8).bytes()},
+      {"no-pad",
+       WaveBuilder().fmt(1, 1, 8000, 8).chunkDeclaring("note", 3, "abc", false).data(8).bytes()},
       {"no-data", WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(40, 'j')).bytes()},
       {"truncated-data", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(0xFFFFFFFF, 32).bytes()},
       {"zero-rate", WaveBuilder().fmt(1, 0, 0, 0).data(16).bytes()},
@@ -31,7 +37,8 @@ int main(int argc, char** argv) {
       {"short", "RIFF\x24\0\0\0WAVEfmt "},
   };
   try {
-    for (const auto& [name, bytes] : seeds) pelorin::writeFile(std::string(argv[1]) + "/" + name, bytes);
+    for (const auto& [name, bytes] : seeds)
+      pelorin::writeFile(std::string(argv[1]) + "/" + name, bytes);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pelorin-fuzz-seeds: error: %s\n", e.what());
     return 1;

@@ -1,0 +1,245 @@
+#include "cli/batch.h"
+
+#include <errno.h>
+#include <sched.h>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "runtime/file.h"
+
+namespace pelorin::cli {
+
+namespace {
+
+// Items per chunk: enough that handing chunks around costs little next to probing them.
+constexpr std::size_t kChunkItems = 64;
+// Chunks in flight per worker, so that no worker waits while the writer catches up.
+constexpr std::size_t kChunksPerWorker = 4;
+
+unsigned coreCount() {
+  cpu_set_t cpus;
+  if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The command line's message-box sink: keeps the title the box shows; the prompt stays in the
+// probe's outcome.
+class TitleCapture : public MessageBoxSink {
+ public:
+  int show(std::string_view, std::int32_t, std::optional<std::string_view> title) override {
+    title_ = title.value_or(kApplicationTitle);
+    return kOkAnswer;
+  }
+  std::string_view title() const { return title_; }
+
+ private:
+  std::string_view title_ = kApplicationTitle;  // a literal of the probe's, never freed
+};
+
+// The open-failure report of a folder that a walk could not read.
+void reportUnreadableFolder(const Item& item, ProbeOutcome& outcome) {
+  const ErrorNumber number = item.folderErrno == EACCES || item.folderErrno == EPERM
+                                 ? ErrorNumber::kPermissionDenied
+                                 : openFailure(item.folderErrno, item.path);
+  outcome.reset();
+  outcome.errorNumber = static_cast<std::int32_t>(number);
+  outcome.errorDescription.assign(errorDescription(outcome.errorNumber));
+  openFailurePrompt(outcome.prompt, item.path, outcome.errorNumber, outcome.errorDescription);
+}
+
+struct Chunk {
+  std::vector<Item> items = std::vector<Item>(kChunkItems);
+  std::size_t count = 0;
+  std::string output;
+  Tally tally;
+  bool done = false;
+};
+
+// One worker's probe state, kept from chunk to chunk so that its storage is reused.
+class Prober {
+ public:
+  explicit Prober(Format format) : format_(format), ctx_(titles_) {}
+
+  void probe(Chunk& chunk) {
+    chunk.output.clear();
+    chunk.tally = Tally{};
+    for (std::size_t i = 0; i < chunk.count; ++i) {
+      const Item& item = chunk.items[i];
+      std::string_view title = kApplicationTitle;
+      if (item.folderErrno != 0) {
+        reportUnreadableFolder(item, outcome_);
+      } else {
+        GetSondur(ctx_, item.path, &outcome_);
+        title = titles_.title();
+      }
+      appendReport(chunk.output, format_, item.path, outcome_, title, scratch_);
+      chunk.tally.add(outcome_);
+    }
+  }
+
+ private:
+  Format format_;
+  TitleCapture titles_;
+  RuntimeContext ctx_;
+  ProbeOutcome outcome_;
+  std::string scratch_;
+};
+
+// Fills `chunk` from `inputs`; false when there was nothing left.
+bool fill(Chunk& chunk, Inputs& inputs, std::size_t capacity) {
+  chunk.count = 0;
+  chunk.done = false;
+  while (chunk.count < capacity && inputs.next(chunk.items[chunk.count])) ++chunk.count;
+  return chunk.count > 0;
+}
+
+// Writes finished chunks in order and keeps the run's tally. A text run's very first byte is
+// the empty line that separates reports, and is dropped.
+class Writer {
+ public:
+  Writer(const Options& options, Output& output) : options_(options), output_(output) {
+    if (options.format == Format::kTsv) appendTsvHeader(output_.buffer());
+  }
+
+  void write(const Chunk& chunk) {
+    tally_.merge(chunk.tally);
+    if (output_.failed()) return;
+    std::string_view text = chunk.output;
+    if (atStart_ && !text.empty() && options_.format == Format::kText) text.remove_prefix(1);
+    if (!text.empty()) atStart_ = false;
+    output_.buffer().append(text);
+    output_.endReport();
+  }
+
+  Tally finish() {
+    if (options_.summary && !output_.failed()) {
+      std::string& out = output_.buffer();
+      const std::size_t start = out.size();
+      appendSummary(out, options_.format, tally_);
+      if (atStart_ && options_.format == Format::kText) out.erase(start, 1);
+    }
+    output_.flush();
+    return tally_;
+  }
+
+ private:
+  const Options& options_;
+  Output& output_;
+  Tally tally_;
+  bool atStart_ = true;
+};
+
+Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::size_t perChunk) {
+  Writer writer(options, output);
+  Prober prober(options.format);
+  Chunk chunk;
+  while (!output.failed() && fill(chunk, inputs, perChunk)) {
+    prober.probe(chunk);
+    writer.write(chunk);
+  }
+  return writer.finish();
+}
+
+// Workers take chunks from `pending`; the calling thread fills chunks and writes them, oldest
+// first, as they finish.
+class WorkerPool {
+ public:
+  WorkerPool(unsigned workers, Format format) {
+    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, format] { work(format); });
+  }
+
+  ~WorkerPool() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    workAvailable_.notify_all();
+    for (auto& thread : threads_) thread.join();
+  }
+
+  void submit(Chunk* chunk) {
+    {
+      std::lock_guard lock(mutex_);
+      pending_.push_back(chunk);
+    }
+    workAvailable_.notify_one();
+  }
+
+  void waitUntilDone(const Chunk& chunk) {
+    std::unique_lock lock(mutex_);
+    chunkDone_.wait(lock, [&] { return chunk.done; });
+  }
+
+ private:
+  void work(Format format) {
+    Prober prober(format);
+    for (;;) {
+      Chunk* chunk;
+      {
+        std::unique_lock lock(mutex_);
+        workAvailable_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+        if (pending_.empty()) return;
+        chunk = pending_.front();
+        pending_.pop_front();
+      }
+      prober.probe(*chunk);
+      {
+        std::lock_guard lock(mutex_);
+        chunk->done = true;
+      }
+      chunkDone_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable workAvailable_;
+  std::condition_variable chunkDone_;
+  std::deque<Chunk*> pending_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, unsigned workers) {
+  Writer writer(options, output);
+  std::vector<std::unique_ptr<Chunk>> chunks;
+  for (std::size_t i = 0; i < workers * kChunksPerWorker; ++i) {
+    chunks.push_back(std::make_unique<Chunk>());
+  }
+  std::deque<Chunk*> inFlight;  // oldest first
+  std::size_t nextFree = 0;
+  WorkerPool pool(workers, options.format);
+  const auto writeOldest = [&] {
+    Chunk* oldest = inFlight.front();
+    pool.waitUntilDone(*oldest);
+    writer.write(*oldest);
+    inFlight.pop_front();
+  };
+  for (;;) {
+    if (inFlight.size() == chunks.size()) writeOldest();
+    Chunk* chunk = chunks[nextFree].get();
+    if (output.failed() || !fill(*chunk, inputs, kChunkItems)) break;
+    nextFree = (nextFree + 1) % chunks.size();
+    inFlight.push_back(chunk);
+    pool.submit(chunk);
+  }
+  while (!inFlight.empty()) writeOldest();
+  return writer.finish();
+}
+
+}  // namespace
+
+Tally probeAll(Inputs& inputs, const Options& options, Output& output) {
+  const unsigned workers = options.jobs != 0 ? options.jobs : coreCount();
+  // On a terminal each report shows as soon as it is made.
+  if (workers == 1 || output.isTerminal()) {
+    return probeInline(inputs, options, output, output.isTerminal() ? 1 : kChunkItems);
+  }
+  return probeInParallel(inputs, options, output, workers);
+}
+
+}  // namespace pelorin::cli

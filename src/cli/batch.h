@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/format.h"
+#include "cli/inputs.h"
+#include "cli/options.h"
+#include "cli/output.h"
+
+namespace pelorin::cli {
+
+/// Probes every item of `inputs` and writes its report to `output`, in input order, with
+/// `options.jobs` workers (one per core when 0), each with a runtime context of its own. Items
+/// go to the workers in chunks; finished chunks are written in order, and at most a few chunks
+/// per worker are in flight, so memory does not grow with the number of files. Stops early
+/// when the output fails. Returns the tally of the reports written.
+Tally probeAll(Inputs& inputs, const Options& options, Output& output);
+
+}  // namespace pelorin::cli

@@ -1,0 +1,182 @@
+#include "cli/inputs.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace pelorin::cli {
+
+namespace {
+
+bool endsWithWav(std::string_view name) {
+  if (name.size() < 4) return false;
+  const std::string_view tail = name.substr(name.size() - 4);
+  return tail[0] == '.' && (tail[1] | 0x20) == 'w' && (tail[2] | 0x20) == 'a' &&
+         (tail[3] | 0x20) == 'v';
+}
+
+bool isFolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void joinPath(std::string& out, const std::string& folder, const std::string& name) {
+  out.assign(folder);
+  if (out.empty() || out.back() != '/') out.push_back('/');
+  out.append(name);
+}
+
+// The type of an entry whose folder did not say, from the entry itself (links not followed).
+unsigned char typeOf(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return DT_UNKNOWN;
+  if (S_ISDIR(st.st_mode)) return DT_DIR;
+  if (S_ISREG(st.st_mode)) return DT_REG;
+  if (S_ISLNK(st.st_mode)) return DT_LNK;
+  return DT_UNKNOWN;
+}
+
+}  // namespace
+
+bool PathList::open(const std::string& name, char separator) {
+  separator_ = separator;
+  if (name == "-") {
+    fd_ = 0;
+    return true;
+  }
+  fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  ownsFd_ = fd_ >= 0;
+  return ownsFd_;
+}
+
+PathList::~PathList() {
+  if (ownsFd_) ::close(fd_);
+}
+
+bool PathList::fill() {
+  if (atEnd_) return false;
+  if (begin_ > 0) {  // keep the unfinished path at the front
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long path
+  ssize_t got;
+  do {
+    got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) error_ = errno;
+  if (got <= 0) {
+    atEnd_ = true;
+    return false;
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
+}
+
+bool PathList::next(std::string& path) {
+  for (;;) {
+    const char* start = buffer_.data() + begin_;
+    const auto* found = static_cast<const char*>(std::memchr(start, separator_, end_ - begin_));
+    if (found) {
+      path.assign(start, found);
+      begin_ += static_cast<std::size_t>(found - start) + 1;
+      if (!path.empty()) return true;
+      continue;
+    }
+    if (!fill()) {
+      // The last path need not end in a separator.
+      path.assign(buffer_.data() + begin_, buffer_.data() + end_);
+      begin_ = end_;
+      return !path.empty() && error_ == 0;
+    }
+  }
+}
+
+bool Inputs::open() {
+  if (!options_.filesFrom) return true;
+  list_ = std::make_unique<PathList>();
+  return list_->open(*options_.filesFrom, options_.nulSeparated ? '\0' : '\n');
+}
+
+bool Inputs::nextNamedPath(std::string& path) {
+  if (nextArg_ < options_.paths.size()) {
+    path.assign(options_.paths[nextArg_++]);
+    return true;
+  }
+  return list_ && list_->next(path);
+}
+
+bool Inputs::next(Item& item) {
+  for (;;) {
+    if (!walk_.empty()) {
+      if (nextFromWalk(item)) return true;
+      continue;
+    }
+    if (!nextNamedPath(item.path)) return false;
+    item.folderErrno = 0;
+    // A named path is probed whatever its name; a folder is walked only when asked to.
+    if (!options_.recursive || !isFolder(item.path)) return true;
+    if (enterFolder(item.path, item)) return true;
+  }
+}
+
+bool Inputs::enterFolder(const std::string& path, Item& item) {
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) {
+    item.path.assign(path);
+    item.folderErrno = errno;
+    return true;
+  }
+  Folder folder{path, {}, 0};
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    folder.entries.push_back({std::string(name), entry->d_type});
+  }
+  ::closedir(dir);
+  std::sort(folder.entries.begin(), folder.entries.end(),
+            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  walk_.push_back(std::move(folder));
+  return false;
+}
+
+bool Inputs::wanted(const std::string& path, const Entry& entry) const {
+  if (!options_.allFiles && !endsWithWav(entry.name)) return false;
+  if (entry.type == DT_REG) return true;
+  if (entry.type != DT_LNK) return false;
+  // A link to a file is probed; so is a dangling one, whose probe tells that it is broken.
+  struct stat target;
+  return ::stat(path.c_str(), &target) != 0 || S_ISREG(target.st_mode);
+}
+
+bool Inputs::nextFromWalk(Item& item) {
+  while (!walk_.empty()) {
+    Folder& folder = walk_.back();
+    if (folder.nextEntry == folder.entries.size()) {
+      walk_.pop_back();
+      continue;
+    }
+    Entry& entry = folder.entries[folder.nextEntry++];
+    joinPath(scratch_, folder.path, entry.name);
+    if (entry.type == DT_UNKNOWN) entry.type = typeOf(scratch_);
+    if (entry.type == DT_DIR) {
+      const std::string subfolder = scratch_;
+      if (enterFolder(subfolder, item)) return true;
+      continue;
+    }
+    if (wanted(scratch_, entry)) {
+      item.path.assign(scratch_);
+      item.folderErrno = 0;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace pelorin::cli

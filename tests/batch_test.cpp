@@ -1,0 +1,199 @@
+// Many files: walking folders, file lists, one line per file, totals, and several workers.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli_runner.h"
+#include "runtime/number_text.h"
+#include "support.h"
+#include "wave_builder.h"
+
+namespace pelorin {
+namespace {
+
+using testing::runCli;
+using testing::TempDir;
+
+// The path of every report of a --tsv run, in order.
+std::vector<std::string> reportedPaths(const std::string& tsv) {
+  std::vector<std::string> paths;
+  std::size_t start = tsv.find('\n') + 1;  // after the header
+  while (start < tsv.size()) {
+    const std::size_t end = tsv.find('\n', start);
+    paths.push_back(tsv.substr(start, tsv.find('\t', start) - start));
+    start = end + 1;
+  }
+  return paths;
+}
+
+class Batch : public ::testing::Test {
+ protected:
+  Batch() {
+    const std::string wave = canonicalWave(100);
+    ::mkdir((dir / "lib").c_str(), 0755);
+    ::mkdir((dir / "lib/b-sub").c_str(), 0755);
+    ::mkdir((dir / "lib/.hidden-sub").c_str(), 0755);
+    dir.write("lib/a.wav", wave);
+    dir.write("lib/B.WAV", wave);
+    dir.write("lib/c.txt", "not sound");
+    dir.write("lib/.h.wav", wave);
+    dir.write("lib/b-sub/x.wav", wave);
+    dir.write("lib/.hidden-sub/y.Wav", wave);
+    dir.write("outside.wav", wave);
+    ::symlink("../outside.wav", (dir / "lib/link-to-file.wav").c_str());
+    ::symlink("b-sub", (dir / "lib/link-to-folder.wav").c_str());
+    ::mkfifo((dir / "lib/fifo.wav").c_str(), 0600);
+  }
+
+  TempDir dir;
+};
+
+TEST_F(Batch, WalksFoldersDepthFirstInByteOrder) {
+  const std::string lib = dir / "lib";
+  const auto run = runCli({"--tsv", "-r", lib});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(
+      reportedPaths(run.out),
+      (std::vector<std::string>{lib + "/.h.wav", lib + "/.hidden-sub/y.Wav", lib + "/B.WAV",
+                                lib + "/a.wav", lib + "/b-sub/x.wav", lib + "/link-to-file.wav"}));
+}
+
+TEST_F(Batch, AllFilesTakesEveryRegularFile) {
+  const std::string lib = dir / "lib";
+  const auto run = runCli({"--tsv", "-r", "--all-files", lib + "/b-sub", lib});
+  const auto paths = reportedPaths(run.out);
+  ASSERT_EQ(paths.size(), 8u) << run.out;
+  EXPECT_EQ(paths[0], lib + "/b-sub/x.wav");
+  EXPECT_EQ(paths[4], lib + "/a.wav");
+  EXPECT_EQ(paths[6], lib + "/c.txt");
+  EXPECT_EQ(run.status, 1);  // c.txt is too short
+}
+
+TEST_F(Batch, NamedPathsAreProbedWhateverTheirNames) {
+  const auto run = runCli({"--tsv", dir / "lib/c.txt", dir / "lib"});
+  EXPECT_EQ(
+      run.out,
+      "path\treport\tformatTag\tchannels\tsampleRate\tbitsPerSample\tdataSize\tlengthSeconds\n" +
+          dir / "lib/c.txt" + "\ttoo-short\t0\t0\t0\t0\t0\t0\n" + dir / "lib" +
+          "\topen-failure\t0\t0\t0\t0\t0\t0\n");
+}
+
+TEST_F(Batch, UnreadableFolderGetsOneReport) {
+  const std::string locked = dir / "lib/b-sub";
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+  // As an unprivileged user, in a child process: root may read every folder.
+  const int out = ::memfd_create("walk-out", 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(254);
+    const auto run = runCli({"--json", "-r", dir / "lib"});
+    ::pwrite(out, run.out.data(), run.out.size(), 0);
+    ::_exit(run.status);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::chmod(locked.c_str(), 0755);
+  std::string text(static_cast<std::size_t>(::lseek(out, 0, SEEK_END)), '\0');
+  ::pread(out, text.data(), text.size(), 0);
+  ::close(out);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(text.find("\"path\":\"" + locked + "\",\"report\":\"open-failure\""),
+            std::string::npos);
+  EXPECT_NE(text.find("70 - Permission denied"), std::string::npos);
+  EXPECT_NE(text.find("/lib/a.wav"), std::string::npos);  // the walk went on
+}
+
+TEST_F(Batch, FileListsWithEitherSeparator) {
+  const std::string a = dir / "lib/a.wav";
+  const std::string odd = dir.write("new\nline.wav", canonicalWave(100));
+  const std::string lines = dir.write("list.txt", a + "\n\n" + dir / "lib/c.txt" + "\n" + a);
+  const auto byLine = runCli({"--tsv", "--files-from", lines});
+  EXPECT_EQ(reportedPaths(byLine.out), (std::vector<std::string>{a, dir / "lib/c.txt", a}));
+
+  const std::string nul = dir.write("list0", a + '\0' + odd + '\0');
+  const auto byNul = runCli({"--json", "--files-from", nul, "-0"});
+  EXPECT_EQ(byNul.status, 0);
+  EXPECT_NE(byNul.out.find("new\\nline.wav"), std::string::npos);
+
+  const auto missingList = runCli({"--files-from", dir / "no-list"});
+  EXPECT_EQ(missingList.status, 2);
+  EXPECT_NE(missingList.err.find("cannot read the file list"), std::string::npos);
+}
+
+TEST_F(Batch, DoubleDashBeforeANameThatStartsWithADash) {
+  dir.write("-r", canonicalWave(100));
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  const auto run = runCli({"--tsv", "--", "-r"});
+  ASSERT_EQ(::chdir("/"), 0);
+  EXPECT_EQ(reportedPaths(run.out), std::vector<std::string>{"-r"});
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST_F(Batch, AFailingFileDoesNotStopTheRun) {
+  const auto run = runCli({"--tsv", dir / "lib/a.wav", dir / "missing.wav", dir / "lib/B.WAV"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(reportedPaths(run.out).size(), 3u);
+  EXPECT_NE(run.out.find("missing.wav\topen-failure\t"), std::string::npos);
+}
+
+TEST_F(Batch, SummaryInTextAndJson) {
+  const std::vector<std::string> paths = {dir / "lib/a.wav", dir / "lib/c.txt", dir / "missing.wav",
+                                          dir / "lib/B.WAV"};
+  std::vector<std::string> args = {"--summary"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  const auto text = runCli(args);
+  const std::string expected =
+      "\nSummary: 4 files, 2 information, 1 open-failure, 1 too-short, 0 invalid-identifier, "
+      "total length " +
+      Str(200.0 / 176400).substr(1) + " seconds.\n";
+  EXPECT_EQ(text.out.substr(text.out.size() - expected.size()), expected);
+
+  args.insert(args.begin(), "--json");
+  const auto json = runCli(args);
+  EXPECT_NE(json.out.find("{\"report\":\"summary\",\"files\":4,\"information\":2,"
+                          "\"openFailure\":1,\"tooShort\":1,\"invalidIdentifier\":0,"
+                          "\"totalLengthSeconds\":0.0011337868480725624}\n"),
+            std::string::npos);
+
+  EXPECT_EQ(runCli({"--summary", "--files-from", dir.write("empty", "")}).out,
+            "Summary: 0 files, 0 information, 0 open-failure, 0 too-short, 0 invalid-identifier, "
+            "total length 0 seconds.\n");
+  EXPECT_EQ(runCli({"--files-from", dir.write("empty", "")}).status, 0);
+}
+
+TEST_F(Batch, TsvShowsControlCharactersInNamesAsPictures) {
+  const std::string tabbed = dir.write("tab\there.wav", canonicalWave(176400));
+  const auto run = runCli({"--tsv", tabbed});
+  EXPECT_EQ(run.out.substr(run.out.find('\n') + 1),
+            dir.path() + "/tab\u2409here.wav\tinformation\t1\t2\t44100\t16\t176400\t1\n");
+}
+
+TEST_F(Batch, SeveralWorkersKeepTheInputOrder) {
+  std::vector<std::string> args = {"--tsv", "-j", "4"};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 700; ++i) {
+    const std::string path = i % 7 == 3 ? dir / ("gone-" + std::to_string(i))
+                                        : dir.write("f" + std::to_string(i), canonicalWave(i));
+    args.push_back(path);
+    expected.push_back(path);
+  }
+  const auto parallel = runCli(args);
+  EXPECT_EQ(reportedPaths(parallel.out), expected);
+  args[2] = "--jobs=1";
+  args.erase(args.begin() + 1);
+  EXPECT_EQ(runCli(args).out, parallel.out);
+}
+
+TEST_F(Batch, UsageErrors) {
+  EXPECT_EQ(runCli({"--json", "--tsv", "x"}).status, 2);
+  EXPECT_EQ(runCli({"-j", "0", "x"}).status, 2);
+  EXPECT_EQ(runCli({"-j"}).status, 2);
+  EXPECT_EQ(runCli({"--jobs=many", "x"}).status, 2);
+  EXPECT_EQ(runCli({"--files-from"}).status, 2);
+}
+
+}  // namespace
+}  // namespace pelorin
