@@ -71,11 +71,23 @@ void appendTextReport(std::string& out, std::string_view title, std::string_view
   out.push_back('\n');
 }
 
+// Which bytes a JSON string must escape: control characters, the quote and the backslash.
+constexpr std::array<bool, 256> kJsonEscaped = [] {
+  std::array<bool, 256> escaped{};
+  for (int c = 0; c < 0x20; ++c) escaped[c] = true;
+  escaped['"'] = escaped['\\'] = true;
+  return escaped;
+}();
+
 void appendJsonString(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out.push_back('"');
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
+  std::size_t plainFrom = 0;  // characters that need no escape are appended a run at a time
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!kJsonEscaped[c]) continue;
+    out.append(text, plainFrom, i - plainFrom);
+    plainFrom = i + 1;
     switch (c) {
       case '"':
         out.append("\\\"");
@@ -99,15 +111,12 @@ void appendJsonString(std::string& out, std::string_view text) {
         out.append("\\t");
         break;
       default:
-        if (c < 0x20) {
-          out.append("\\u00");
-          out.push_back(kHex[c >> 4]);
-          out.push_back(kHex[c & 0xF]);
-        } else {
-          out.push_back(ch);
-        }
+        out.append("\\u00");
+        out.push_back(kHex[c >> 4]);
+        out.push_back(kHex[c & 0xF]);
     }
   }
+  out.append(text, plainFrom);
   out.push_back('"');
 }
 

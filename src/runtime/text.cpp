@@ -64,17 +64,20 @@ void appendControlPicture(Text& out, unsigned char code) {
 }  // namespace
 
 void appendDisplayText(Text& out, std::string_view prompt) {
+  std::size_t plainFrom = 0;  // characters shown as they are go in a run at a time
   for (std::size_t i = 0; i < prompt.size(); ++i) {
     const auto c = static_cast<unsigned char>(prompt[i]);
+    if (c >= 0x20 && c != 0x7F) continue;
+    out.append(prompt, plainFrom, i - plainFrom);
     if (c == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') {
       out.push_back('\n');
       ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      appendControlPicture(out, c);
     } else {
-      out.push_back(static_cast<char>(c));
+      appendControlPicture(out, c);
     }
+    plainFrom = i + 1;
   }
+  out.append(prompt, plainFrom);
 }
 
 void appendBytesText(Text& out, std::string_view bytes) {
@@ -95,6 +98,11 @@ Text pathToText(std::string_view path) {
 
 void appendPathText(Text& out, std::string_view path) {
   while (!path.empty()) {
+    std::size_t ascii = 0;  // the common case, appended in one go
+    while (ascii < path.size() && static_cast<unsigned char>(path[ascii]) < 0x80) ++ascii;
+    out.append(path.substr(0, ascii));
+    path.remove_prefix(ascii);
+    if (path.empty()) break;
     const std::size_t length = validSequenceLength(path);
     if (length == 0) {
       out.append(kReplacementCharacter);

@@ -1,0 +1,100 @@
+// Microbenchmarks of the hot path of a batch run: one probe of a cached file, number text, a
+// report's prompt, and a JSON line.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "cli/format.h"
+#include "probe/reports.h"
+#include "probe/sondur.h"
+#include "runtime/number_text.h"
+#include "wave_builder.h"
+
+namespace {
+
+class SilentSink : public pelorin::MessageBoxSink {
+ public:
+  int show(std::string_view, std::int32_t, std::optional<std::string_view>) override {
+    return pelorin::kOkAnswer;
+  }
+};
+
+// A canonical file in a temporary folder, removed at exit.
+const std::string& cachedWave() {
+  static const std::string path = [] {
+    std::string folder = (std::filesystem::temp_directory_path() / "pelorin-bench-XXXXXX").string();
+    if (!::mkdtemp(folder.data())) std::abort();
+    const std::string file = folder + "/tone.wav";
+    pelorin::writeFile(file, pelorin::canonicalWave());
+    std::atexit([] { std::filesystem::remove_all(std::filesystem::path(path).parent_path()); });
+    return file;
+  }();
+  return path;
+}
+
+pelorin::ProbeOutcome probedOnce() {
+  SilentSink sink;
+  pelorin::RuntimeContext ctx(sink);
+  pelorin::ProbeOutcome outcome;
+  pelorin::GetSondur(ctx, cachedWave(), &outcome);
+  return outcome;
+}
+
+void ProbeCachedFile(benchmark::State& state) {
+  SilentSink sink;
+  pelorin::RuntimeContext ctx(sink);
+  pelorin::ProbeOutcome outcome;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(pelorin::GetSondur(ctx, cachedWave(), &outcome));
+  }
+}
+BENCHMARK(ProbeCachedFile);
+
+void NumberTextOfADouble(benchmark::State& state) {
+  std::string text;
+  double value = 1.0 / 176400;
+  for (auto _ : state) {
+    text.clear();
+    pelorin::appendStr(text, value);
+    benchmark::DoNotOptimize(text.data());
+  }
+}
+BENCHMARK(NumberTextOfADouble);
+
+void NumberTextOfAnInteger(benchmark::State& state) {
+  std::string text;
+  for (auto _ : state) {
+    text.clear();
+    pelorin::appendStr(text, std::int32_t{44100});
+    benchmark::DoNotOptimize(text.data());
+  }
+}
+BENCHMARK(NumberTextOfAnInteger);
+
+void InformationPrompt(benchmark::State& state) {
+  const pelorin::ProbeOutcome outcome = probedOnce();
+  std::string prompt;
+  for (auto _ : state) {
+    pelorin::informationPrompt(prompt, cachedWave(), outcome.values);
+    benchmark::DoNotOptimize(prompt.data());
+  }
+}
+BENCHMARK(InformationPrompt);
+
+void JsonLine(benchmark::State& state) {
+  const pelorin::ProbeOutcome outcome = probedOnce();
+  std::string out, scratch;
+  for (auto _ : state) {
+    out.clear();
+    pelorin::cli::appendJsonReport(out, cachedWave(), outcome, pelorin::kInformationTitle, scratch);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(JsonLine);
+
+}  // namespace
+
+BENCHMARK_MAIN();
