@@ -1,9 +1,10 @@
 # make run   builds and starts Pelorin
 # make test  installs what is missing, builds, and runs every test
+# make package  builds the Debian package, build/pelorin_1.00_<architecture>.deb
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run clean sanitize fuzz
+.PHONY: all deps configure build test run clean sanitize fuzz package install
 
 all: build
 
@@ -27,6 +28,14 @@ run: build
 	  echo "No display: showing the report of $(BUILD_DIR)/sample.wav from pelorin-cli instead of the window."; \
 	  $(BUILD_DIR)/pelorin-cli $(BUILD_DIR)/sample.wav; \
 	fi
+
+package: build
+	@cd $(BUILD_DIR) && cpack --config CPackConfig.cmake
+
+# Installs under PREFIX (/usr/local unless given); DESTDIR works as usual.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -5,6 +5,7 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -12,6 +13,7 @@
 #include <optional>
 
 #include "support.h"
+#include "ui/command_line.h"
 #include "ui/form1.h"
 #include "ui/qt_message_box.h"
 #include "wave_builder.h"
@@ -104,6 +106,12 @@ class UiTest : public QObject {
   void realFileDialogEndsInTheRightBox();
   void promptsAreShownAsPlainText();
   void boxIsWideEnoughForItsTitle();
+  void fileArgumentsAreMadeAbsolute();
+  void filesFromTheCommandLineShowOneBoxEachInOrder();
+  void filesArrivingDuringABoxWaitTheirTurn();
+  void droppedFilesAreProbedInOrder();
+  void dropWithoutLocalFilesIsRefused();
+  void droppedNamesKeepTheirBytes();
 
  private:
   testing::TempDir dir_;
@@ -293,6 +301,127 @@ void UiTest::boxIsWideEnoughForItsTitle() {
   QCOMPARE(watcher.boxes[0].text, QStringLiteral("Invalid .WAV file!"));
   const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
   QVERIFY(watcher.boxes[0].width > metrics.horizontalAdvance(QStringLiteral("Pelorin")) + 100);
+}
+
+void UiTest::fileArgumentsAreMadeAbsolute() {
+  using Strings = std::vector<std::string>;
+  QVERIFY(fileArguments({"pelorin", "a.wav", "/x/b.wav"}, "/home/u") ==
+          Strings({"/home/u/a.wav", "/x/b.wav"}));
+  // "--" ends the options once; a second one is a file's name.
+  QVERIFY(fileArguments({"pelorin", "--", "-n.wav", "--"}, "/d") ==
+          Strings({"/d/-n.wav", "/d/--"}));
+  QVERIFY(fileArguments({"pelorin"}, "/d") == Strings());
+  QVERIFY(absolutePath("./a//b/./c.wav", "/home/u/") == std::string("/home/u/a/b/c.wav"));
+  QVERIFY(absolutePath("../c.wav", "/home/u") == std::string("/home/u/../c.wav"));
+  QVERIFY(absolutePath("sub/", "/d") == std::string("/d/sub/"));
+  QVERIFY(absolutePath(".", "/") == std::string("/"));
+  QVERIFY(absolutePath("\xFF.wav", "/d") == std::string("/d/\xFF.wav"));
+  QVERIFY(absolutePath("", "/d") == std::string());
+  QVERIFY(absolutePath("a.wav", "") == std::string("a.wav"));
+}
+
+void UiTest::filesFromTheCommandLineShowOneBoxEachInOrder() {
+  const std::string first = dir_.write("first.wav", canonicalWave(44100));
+  const std::string second = dir_.write("second.wav", canonicalWave(88200));
+  const std::string missing = dir_ / "missing.wav";
+  Form1 form(std::make_unique<ScriptedDialog>());
+  form.show();
+  ModalWatcher watcher;
+  watcher.run([&] { form.probeFiles({first, second, missing}); });
+  QCOMPARE(watcher.boxes.size(), 3);
+  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(first) + "\n"));
+  QVERIFY(watcher.boxes[0].text.endsWith(QStringLiteral("Length = 0.25 seconds.")));
+  QVERIFY(watcher.boxes[1].text.contains(QStringLiteral("Filename =") + fromUtf8(second) + "\n"));
+  QVERIFY(watcher.boxes[1].text.endsWith(QStringLiteral("Length = 0.5 seconds.")));
+  QCOMPARE(watcher.boxes[2].title, QStringLiteral("Pelorin"));
+  QCOMPARE(watcher.boxes[2].text,
+           QStringLiteral("Error opening file ") + fromUtf8(missing) + "\n 53 - File not found");
+  // The window stays, and its next dialog opens where the last file was.
+  QVERIFY(form.isVisible());
+  QCOMPARE(form.CMDialog1->FileName, missing);
+}
+
+void UiTest::filesArrivingDuringABoxWaitTheirTurn() {
+  const std::string first = dir_.write("turn1.wav", canonicalWave());
+  const std::string second = dir_.write("turn2.wav", canonicalWave());
+  Form1 form(std::make_unique<ScriptedDialog>());
+  form.show();
+  ModalWatcher watcher;
+  watcher.run([&] {
+    // Fires inside the first box's event loop, as a drop on the window would.
+    QTimer::singleShot(0, &form, [&] { form.probeFiles({second}); });
+    form.probeFiles({first});
+  });
+  QCOMPARE(watcher.boxes.size(), 2);
+  QVERIFY(watcher.boxes[0].text.contains(fromUtf8(first)));
+  QVERIFY(watcher.boxes[1].text.contains(fromUtf8(second)));
+}
+
+namespace {
+
+// Sends a drag that enters the window with `mime`, then drops it; returns whether the window
+// took the drag.
+bool dragAndDrop(QWidget& target, QMimeData& mime) {
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &drop);
+  return drop.isAccepted();
+}
+
+}  // namespace
+
+void UiTest::droppedFilesAreProbedInOrder() {
+  const std::string first = dir_.write("dropped-b.wav", canonicalWave());
+  const std::string second = dir_.write("dropped-a.wav", canonicalWave(88200));
+  Form1 form(std::make_unique<ScriptedDialog>());
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(fromUtf8(first)),
+                QUrl(QStringLiteral("https://example.org/x.wav")),
+                QUrl::fromLocalFile(fromUtf8(second))});
+  ModalWatcher watcher;
+  watcher.run([&] {
+    QVERIFY(dragAndDrop(form, mime));
+    QTRY_COMPARE(watcher.boxes.size(), 2);
+  });
+  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(first) + "\n"));
+  QVERIFY(watcher.boxes[1].text.contains(QStringLiteral("Filename =") + fromUtf8(second) + "\n"));
+  QVERIFY(watcher.boxes[1].text.endsWith(QStringLiteral("Length = 0.5 seconds.")));
+}
+
+void UiTest::dropWithoutLocalFilesIsRefused() {
+  Form1 form(std::make_unique<ScriptedDialog>());
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  QMimeData web;
+  web.setUrls({QUrl(QStringLiteral("https://example.org/tone.wav"))});
+  QMimeData text;
+  text.setText(QStringLiteral("/tmp/tone.wav"));
+  ModalWatcher watcher;
+  watcher.run([&] {
+    QVERIFY(!dragAndDrop(form, web));
+    QVERIFY(!dragAndDrop(form, text));
+    // A drop that skips the enter step is refused as well.
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    QVERIFY(!drop.isAccepted());
+    QTest::qWait(100);
+  });
+  QCOMPARE(watcher.boxes.size(), 0);
+}
+
+void UiTest::droppedNamesKeepTheirBytes() {
+  QVERIFY(localPathOf(QUrl::fromEncoded("file:///tmp/%FF%20x.wav")) ==
+          std::optional<std::string>("/tmp/\xFF x.wav"));
+  QVERIFY(localPathOf(QUrl::fromLocalFile(QStringLiteral("/tmp/\u00e9.wav"))) ==
+          std::optional<std::string>("/tmp/\xC3\xA9.wav"));
+  QVERIFY(localPathOf(QUrl::fromEncoded("file://localhost/tmp/a.wav")) ==
+          std::optional<std::string>("/tmp/a.wav"));
+  QVERIFY(localPathOf(QUrl(QStringLiteral("https://example.org/a.wav"))) == std::nullopt);
 }
 
 QTEST_MAIN(UiTest)

@@ -1,6 +1,12 @@
 #include "ui/form1.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 
 #include "probe/sondur.h"
 
@@ -24,6 +30,7 @@ Form1::Form1(std::unique_ptr<CommonDialog> dialog)
   cmdClickMe->setAutoDefault(true);
   cmdClickMe->setFocus();
   connect(cmdClickMe, &QPushButton::clicked, this, &Form1::cmdClickMe_Click);
+  setAcceptDrops(true);
 }
 
 Form1::~Form1() = default;
@@ -35,8 +42,69 @@ void Form1::cmdClickMe_Click() {
   CMDialog1->Filter = kWaveFilter;
   CMDialog1->ShowOpen(ctx_);
   if (ctx_.Err.Number == static_cast<std::int32_t>(ErrorNumber::kCancelSelected)) return;
-  const double length = GetSondur(ctx_, CMDialog1->FileName);
+  probeFiles({CMDialog1->FileName});
+}
+
+void Form1::probeFiles(const std::vector<std::string>& paths) {
+  pending_.insert(pending_.end(), paths.begin(), paths.end());
+  // A box is open further up the stack: its loop takes these in turn once the box closes.
+  if (probing_) return;
+  probing_ = true;
+  while (!pending_.empty()) {
+    const std::string path = std::move(pending_.front());
+    pending_.pop_front();
+    probeChosenFile(path);
+  }
+  probing_ = false;
+}
+
+void Form1::probeChosenFile(const std::string& path) {
+  OnErrorResumeNext resumeNext(ctx_);
+  // As if chosen in the dialog: the next dialog opens in this file's folder.
+  CMDialog1->FileName = path;
+  const double length = GetSondur(ctx_, path);
   static_cast<void>(length);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (localFilesOf(*event->mimeData()).empty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths = localFilesOf(*event->mimeData());
+  if (paths.empty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  // The boxes are modal: show them after the drop has finished, so that the program the files
+  // were dragged from is not kept waiting until the last box closes.
+  QTimer::singleShot(0, this, [this, paths = std::move(paths)] { probeFiles(paths); });
+}
+
+std::optional<std::string> localPathOf(const QUrl& url) {
+  if (!url.isLocalFile()) return std::nullopt;
+  const QString host = url.host();
+  if (!host.isEmpty() && host != QStringLiteral("localhost")) {
+    return QFile::encodeName(url.toLocalFile()).toStdString();
+  }
+  // Decoding the percent escapes by hand keeps names that are not valid UTF-8 byte for byte.
+  const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+std::vector<std::string> localFilesOf(const QMimeData& mime) {
+  std::vector<std::string> paths;
+  if (!mime.hasUrls()) return paths;
+  for (const QUrl& url : mime.urls()) {
+    if (auto path = localPathOf(url)) paths.push_back(std::move(*path));
+  }
+  return paths;
 }
 
 }  // namespace pelorin

@@ -4,15 +4,25 @@
 // on the button (mouse, Alt+C, Space or Enter) runs cmdClickMe_Click, which lets the person pick
 // a file in CMDialog1 and hands its path to the probe, GetSondur. The probe shows its one
 // message box through the runtime context's sink, here a QMessageBox over this window.
+//
+// Files can also come from outside the dialog: named on the command line (a file manager's
+// "Open with") or dropped on the window. Each is probed the way the button's handler probes the
+// dialog's choice, one message box after another.
 
 #include <QWidget>
+#include <deque>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "runtime/context.h"
 #include "ui/common_dialog.h"
 #include "ui/qt_message_box.h"
 
 class QPushButton;
+class QMimeData;
+class QUrl;
 
 namespace pelorin {
 
@@ -35,10 +45,29 @@ class Form1 : public QWidget {
  public slots:
   void cmdClickMe_Click();
 
+ public:
+  /// Probes each path in turn as the button's handler probes the dialog's choice. Paths that
+  /// arrive while a message box is open wait until the earlier ones are done.
+  void probeFiles(const std::vector<std::string>& paths);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
  private:
+  void probeChosenFile(const std::string& path);
+
   QtMessageBoxSink messageBoxes_;
   RuntimeContext ctx_;
+  std::deque<std::string> pending_;
+  bool probing_ = false;
 };
+
+/// The path of a local file URL in the bytes the file system uses, or nothing for any other URL.
+std::optional<std::string> localPathOf(const QUrl& url);
+
+/// The local files a drop holds, in the order dropped; its other items are left out.
+std::vector<std::string> localFilesOf(const QMimeData& mime);
 
 /// The filter text the open dialog is given.
 inline constexpr const char* kWaveFilter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*";

@@ -1,16 +1,27 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
+#include <QTimer>
 
+#include "ui/command_line.h"
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  // The name only: a display name would be appended to every window title.
-  QApplication::setApplicationName(QStringLiteral("Pelorin"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+  pelorin::answerWithoutWindow(argc, argv);
+
+  QApplication app(argc, argv);  // takes the window system's options out of argv
+  pelorin::nameTheApplication();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelorin.ico")));
+  QCommandLineParser parser;
+  pelorin::describeCommandLine(parser);
+  parser.process(app);
+
+  const std::vector<std::string> files = pelorin::fileArguments(
+      std::vector<std::string>(argv, argv + argc), pelorin::currentFolder().value_or(""));
 
   pelorin::Form1 form;
   form.show();
+  // Files from the command line are probed once the window is up, as if picked in its dialog.
+  if (!files.empty()) QTimer::singleShot(0, &form, [&form, &files] { form.probeFiles(files); });
   return app.exec();
 }

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder into a temporary folder and checks its
+# contents and its control fields.
+# Usage: package_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log"
+  exit 1
+}
+architecture=$(dpkg --print-architecture)
+deb=$work/pelorin_1.00_${architecture}.deb
+[[ -f "$deb" ]] || { echo "FAIL: no $deb"; ls "$work"; exit 1; }
+
+fail=0
+failed() { echo "FAIL: $*"; fail=1; }
+
+expected="./usr/bin/pelorin
+./usr/bin/pelorin-cli
+./usr/share/applications/org.pelorin.Pelorin.desktop
+./usr/share/icons/hicolor/16x16/apps/pelorin.png
+./usr/share/icons/hicolor/32x32/apps/pelorin.png
+./usr/share/icons/hicolor/scalable/apps/pelorin.svg
+./usr/share/man/man1/pelorin-cli.1.gz
+./usr/share/man/man1/pelorin.1.gz
+./usr/share/metainfo/org.pelorin.Pelorin.metainfo.xml"
+actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort)
+[[ "$actual" == "$expected" ]] || failed "package files differ:
+$(diff <(echo "$expected") <(echo "$actual") || true)"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[[ "$(field Package)" == pelorin ]] || failed "Package: $(field Package)"
+[[ "$(field Version)" == 1.00 ]] || failed "Version: $(field Version)"
+[[ "$(field Architecture)" == "$architecture" ]] || failed "Architecture: $(field Architecture)"
+[[ "$(field Section)" == sound ]] || failed "Section: $(field Section)"
+[[ -n "$(field Maintainer)" ]] || failed "no Maintainer"
+[[ "$(field Description)" == "see what a WAV file's header says"* ]] ||
+  failed "Description: $(field Description)"
+# dpkg-shlibdeps found the libraries the programs link against.
+depends=$(field Depends)
+for library in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6; do
+  [[ "$depends" == *"$library "* || "$depends" == *"$library," || "$depends" == *"$library" ]] ||
+    failed "Depends lacks $library: $depends"
+done
+
+# The programs in the package are stripped.
+dpkg-deb -x "$deb" "$work/root"
+if command -v readelf >/dev/null; then
+  readelf -S "$work/root/usr/bin/pelorin-cli" | grep -q '\.debug_info' &&
+    failed "pelorin-cli carries debugging information"
+fi
+
+exit $fail
