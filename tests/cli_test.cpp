@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <map>
 #include <sstream>
 
+#include "cli/format.h"
 #include "cli_runner.h"
 #include "support.h"
 #include "wave_builder.h"
@@ -89,6 +92,43 @@ TEST_F(Cli, JsonKeepsStartingValuesAndEscapesWhatItMust) {
   EXPECT_NE(infinite.find("\"path\":\"" + dir.path() + "/q\\\"\\\\\xEF\xBF\xBD.wav\""),
             std::string::npos);
   EXPECT_NE(infinite.find("\"lengthSeconds\":null"), std::string::npos);
+}
+
+// The escaper looks at eight bytes at a time: every byte value, at every place in a word and
+// near the end of the text, must come out as a plain byte-at-a-time escaper writes it.
+TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
+  const auto reference = [](std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+      const auto byte = static_cast<unsigned char>(c);
+      static const std::map<unsigned char, std::string> named = {
+          {'"', "\\\""}, {'\\', "\\\\"}, {'\b', "\\b"}, {'\f', "\\f"},
+          {'\n', "\\n"}, {'\r', "\\r"},  {'\t', "\\t"}};
+      if (named.count(byte)) {
+        out += named.at(byte);
+      } else if (byte < 0x20) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+        out += escape;
+      } else {
+        out += c;
+      }
+    }
+    return out + "\"";
+  };
+  for (int value = 0; value < 256; ++value) {
+    for (std::size_t length = 1; length <= 19; ++length) {
+      for (std::size_t place = 0; place < length; ++place) {
+        std::string text(length, 'a');
+        text[place] = static_cast<char>(value);
+        // A byte just above a boundary the word test works with, after the one under test.
+        if (place + 1 < length) text[place + 1] = static_cast<char>(0x21);
+        std::string out;
+        cli::appendJsonString(out, text);
+        ASSERT_EQ(out, reference(text)) << "byte " << value << " at " << place << " of " << length;
+      }
+    }
+  }
 }
 
 TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {

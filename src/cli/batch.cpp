@@ -145,8 +145,8 @@ Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::s
   return writer.finish();
 }
 
-// Workers take chunks from `pending`; the calling thread fills chunks and writes them, oldest
-// first, as they finish.
+// Workers take chunks from `pending`; the calling thread fills chunks, writes them oldest first
+// as they finish, and probes pending chunks itself while it would otherwise wait.
 class WorkerPool {
  public:
   WorkerPool(unsigned workers, Format format) {
@@ -170,13 +170,35 @@ class WorkerPool {
     workAvailable_.notify_one();
   }
 
-  void waitUntilDone(const Chunk& chunk) {
+  // Returns once `chunk` is done. Until then the calling thread probes pending chunks with
+  // `prober`, so that it works rather than sleeps, and sleeps only when none is left.
+  void finish(const Chunk& chunk, Prober& prober) {
     std::unique_lock lock(mutex_);
-    chunkDone_.wait(lock, [&] { return chunk.done; });
+    while (!chunk.done) {
+      if (pending_.empty()) {
+        chunkDone_.wait(lock);
+        continue;
+      }
+      Chunk* spare = takePending();
+      lock.unlock();
+      prober.probe(*spare);
+      lock.lock();
+      spare->done = true;
+    }
   }
 
  private:
+  Chunk* takePending() {
+    Chunk* chunk = pending_.front();
+    pending_.pop_front();
+    return chunk;
+  }
+
   void work(Format format) {
+    // A descriptor table of the worker's own: opening and closing files then takes no lock that
+    // the other threads wait on, and the kernel's fast path for a table with one user applies
+    // to every read. Where the system refuses (a sandbox may), the shared table still works.
+    static_cast<void>(::unshare(CLONE_FILES));
     Prober prober(format);
     for (;;) {
       Chunk* chunk;
@@ -184,15 +206,14 @@ class WorkerPool {
         std::unique_lock lock(mutex_);
         workAvailable_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
         if (pending_.empty()) return;
-        chunk = pending_.front();
-        pending_.pop_front();
+        chunk = takePending();
       }
       prober.probe(*chunk);
       {
         std::lock_guard lock(mutex_);
         chunk->done = true;
       }
-      chunkDone_.notify_all();
+      chunkDone_.notify_one();  // only the calling thread waits for chunks
     }
   }
 
@@ -204,18 +225,20 @@ class WorkerPool {
   std::vector<std::thread> threads_;
 };
 
-Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, unsigned workers) {
+// `probers` threads probe in all: the calling thread and probers - 1 workers.
+Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, unsigned probers) {
   Writer writer(options, output);
   std::vector<std::unique_ptr<Chunk>> chunks;
-  for (std::size_t i = 0; i < workers * kChunksPerWorker; ++i) {
+  for (std::size_t i = 0; i < probers * kChunksPerWorker; ++i) {
     chunks.push_back(std::make_unique<Chunk>());
   }
   std::deque<Chunk*> inFlight;  // oldest first
   std::size_t nextFree = 0;
-  WorkerPool pool(workers, options.format);
+  Prober own(options.format);
+  WorkerPool pool(probers - 1, options.format);
   const auto writeOldest = [&] {
     Chunk* oldest = inFlight.front();
-    pool.waitUntilDone(*oldest);
+    pool.finish(*oldest, own);
     writer.write(*oldest);
     inFlight.pop_front();
   };
@@ -234,12 +257,12 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, un
 }  // namespace
 
 Tally probeAll(Inputs& inputs, const Options& options, Output& output) {
-  const unsigned workers = options.jobs != 0 ? options.jobs : coreCount();
+  const unsigned probers = options.jobs != 0 ? options.jobs : coreCount();
   // On a terminal each report shows as soon as it is made.
-  if (workers == 1 || output.isTerminal()) {
+  if (probers == 1 || output.isTerminal()) {
     return probeInline(inputs, options, output, output.isTerminal() ? 1 : kChunkItems);
   }
-  return probeInParallel(inputs, options, output, workers);
+  return probeInParallel(inputs, options, output, probers);
 }
 
 }  // namespace pelorin::cli

@@ -1,7 +1,9 @@
 #include "cli/format.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "runtime/number_text.h"
 
@@ -41,10 +43,14 @@ void appendIdentifier(std::string& out, const FixedText<N>& id, std::string& scr
   appendJsonString(out, scratch);
 }
 
-void appendKey(std::string& out, std::string_view key) {
-  out.append(",\"");
-  out.append(key);
-  out.append("\":");
+// Appends `,"key":` in one go; the keys are literals, so their lengths are known here.
+template <std::size_t N>
+void appendKey(std::string& out, const char (&key)[N]) {
+  char text[N + 4] = {',', '"'};
+  std::memcpy(text + 2, key, N - 1);
+  text[N + 1] = '"';
+  text[N + 2] = ':';
+  out.append(text, N + 3);
 }
 
 }  // namespace
@@ -71,6 +77,8 @@ void appendTextReport(std::string& out, std::string_view title, std::string_view
   out.push_back('\n');
 }
 
+namespace {
+
 // Which bytes a JSON string must escape: control characters, the quote and the backslash.
 constexpr std::array<bool, 256> kJsonEscaped = [] {
   std::array<bool, 256> escaped{};
@@ -79,45 +87,82 @@ constexpr std::array<bool, 256> kJsonEscaped = [] {
   return escaped;
 }();
 
-void appendJsonString(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out.push_back('"');
-  std::size_t plainFrom = 0;  // characters that need no escape are appended a run at a time
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (!kJsonEscaped[c]) continue;
-    out.append(text, plainFrom, i - plainFrom);
-    plainFrom = i + 1;
-    switch (c) {
-      case '"':
-        out.append("\\\"");
-        break;
-      case '\\':
-        out.append("\\\\");
-        break;
-      case '\b':
-        out.append("\\b");
-        break;
-      case '\f':
-        out.append("\\f");
-        break;
-      case '\n':
-        out.append("\\n");
-        break;
-      case '\r':
-        out.append("\\r");
-        break;
-      case '\t':
-        out.append("\\t");
-        break;
-      default:
-        out.append("\\u00");
-        out.push_back(kHex[c >> 4]);
-        out.push_back(kHex[c & 0xF]);
+// The position of the first byte at or after `from` that JSON must escape, or the end. Looks at
+// eight bytes at a time: in a word, (w - 0x01..01 * n) & ~w & 0x80..80 marks the bytes below n,
+// and its lowest mark is always a true one, which is all this needs.
+std::size_t nextEscaped(std::string_view text, std::size_t from) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    for (; from + 8 <= text.size(); from += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + from, sizeof word);
+      const std::uint64_t quote = word ^ (kOnes * '"');
+      const std::uint64_t backslash = word ^ (kOnes * '\\');
+      const std::uint64_t marks = ((word - kOnes * 0x20) & ~word) | ((quote - kOnes) & ~quote) |
+                                  ((backslash - kOnes) & ~backslash);
+      if (const std::uint64_t found = marks & kHighs) {
+        return from + static_cast<std::size_t>(std::countr_zero(found) / 8);
+      }
     }
   }
-  out.append(text, plainFrom);
-  out.push_back('"');
+  while (from < text.size() && !kJsonEscaped[static_cast<unsigned char>(text[from])]) ++from;
+  return from;
+}
+
+// Writes the escape of `c` at `to`; returns where the next byte goes.
+char* writeJsonEscape(char* to, unsigned char c) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  *to++ = '\\';
+  switch (c) {
+    case '"':
+    case '\\':
+      *to++ = static_cast<char>(c);
+      break;
+    case '\b':
+      *to++ = 'b';
+      break;
+    case '\f':
+      *to++ = 'f';
+      break;
+    case '\n':
+      *to++ = 'n';
+      break;
+    case '\r':
+      *to++ = 'r';
+      break;
+    case '\t':
+      *to++ = 't';
+      break;
+    default:
+      for (const char part : {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]}) *to++ = part;
+  }
+  return to;
+}
+
+// No escape is longer than the six characters of \u00XX.
+constexpr std::size_t kLongestEscape = 6;
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+  // Room for the worst case first, then written through a pointer and cut to what was written:
+  // one resize instead of an append per run and per escape.
+  const std::size_t start = out.size();
+  out.resize(start + 2 + kLongestEscape * text.size());
+  char* to = out.data() + start;
+  *to++ = '"';
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t escaped = nextEscaped(text, from);
+    std::memcpy(to, text.data() + from, escaped - from);  // a run that needs no escape
+    to += escaped - from;
+    if (escaped == text.size()) break;
+    to = writeJsonEscape(to, static_cast<unsigned char>(text[escaped]));
+    from = escaped + 1;
+  }
+  *to++ = '"';
+  out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
