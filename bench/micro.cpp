@@ -102,7 +102,8 @@ BENCHMARK(InformationPrompt);
 
 void JsonLine(benchmark::State& state) {
   const pelorin::ProbeOutcome outcome = probedOnce();
-  std::string out, scratch;
+  std::string out;
+  pelorin::cli::FormatScratch scratch;
   for (auto _ : state) {
     out.clear();
     pelorin::cli::appendJsonReport(out, cachedWave(), outcome, pelorin::kInformationTitle, scratch);

@@ -87,7 +87,7 @@ class Prober {
   TitleCapture titles_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
-  std::string scratch_;
+  FormatScratch scratch_;
 };
 
 // Fills `chunk` from `inputs`; false when there was nothing left.

@@ -36,13 +36,6 @@ void appendPlainNumber(std::string& out, double value) {
   if (out[start] == ' ') out.erase(start, 1);
 }
 
-template <std::size_t N>
-void appendIdentifier(std::string& out, const FixedText<N>& id, std::string& scratch) {
-  scratch.clear();
-  appendBytesText(scratch, id.view());
-  appendJsonString(out, scratch);
-}
-
 // Appends `,"key":` in one go; the keys are literals, so their lengths are known here.
 template <std::size_t N>
 void appendKey(std::string& out, const char (&key)[N]) {
@@ -79,130 +72,250 @@ void appendTextReport(std::string& out, std::string_view title, std::string_view
 
 namespace {
 
-// Which bytes a JSON string must escape: control characters, the quote and the backslash.
-constexpr std::array<bool, 256> kJsonEscaped = [] {
-  std::array<bool, 256> escaped{};
-  for (int c = 0; c < 0x20; ++c) escaped[c] = true;
-  escaped['"'] = escaped['\\'] = true;
-  return escaped;
-}();
+// Each byte as JSON writes it inside a string: itself, or its escape. Eight bytes an entry, so
+// that an entry is copied with one move.
+struct JsonByte {
+  std::array<char, 7> text;
+  std::uint8_t length;
+};
 
-// The position of the first byte at or after `from` that JSON must escape, or the end. Looks at
-// eight bytes at a time: in a word, (w - 0x01..01 * n) & ~w & 0x80..80 marks the bytes below n,
-// and its lowest mark is always a true one, which is all this needs.
-std::size_t nextEscaped(std::string_view text, std::size_t from) {
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101;
-    constexpr std::uint64_t kHighs = 0x8080808080808080;
-    for (; from + 8 <= text.size(); from += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text.data() + from, sizeof word);
-      const std::uint64_t quote = word ^ (kOnes * '"');
-      const std::uint64_t backslash = word ^ (kOnes * '\\');
-      const std::uint64_t marks = ((word - kOnes * 0x20) & ~word) | ((quote - kOnes) & ~quote) |
-                                  ((backslash - kOnes) & ~backslash);
-      if (const std::uint64_t found = marks & kHighs) {
-        return from + static_cast<std::size_t>(std::countr_zero(found) / 8);
-      }
+constexpr std::array<JsonByte, 256> kJsonBytes = [] {
+  constexpr char kHex[] = "0123456789abcdef";
+  std::array<JsonByte, 256> bytes{};
+  for (int c = 0; c < 256; ++c) {
+    JsonByte& entry = bytes[c];
+    const auto named = [&](char letter) {
+      entry.text = {'\\', letter};
+      entry.length = 2;
+    };
+    switch (c) {
+      case '"':
+      case '\\':
+        named(static_cast<char>(c));
+        break;
+      case '\b':
+        named('b');
+        break;
+      case '\f':
+        named('f');
+        break;
+      case '\n':
+        named('n');
+        break;
+      case '\r':
+        named('r');
+        break;
+      case '\t':
+        named('t');
+        break;
+      default:
+        if (c < 0x20) {
+          entry.text = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+          entry.length = 6;
+        } else {
+          entry.text = {static_cast<char>(c)};
+          entry.length = 1;
+        }
     }
   }
-  while (from < text.size() && !kJsonEscaped[static_cast<unsigned char>(text[from])]) ++from;
-  return from;
+  return bytes;
+}();
+
+// No escape is longer than the six characters of \u00XX; and the writer below may store up to
+// eight bytes past where it stops, which the room of any text but the empty one covers.
+constexpr std::size_t kLongestEscape = 6;
+
+// The most room `text` can take as a JSON string, quotes included, with room to spare.
+std::size_t jsonStringRoom(std::string_view text) {
+  return 2 + kLongestEscape * text.size() + 8;
 }
 
-// Writes the escape of `c` at `to`; returns where the next byte goes.
-char* writeJsonEscape(char* to, unsigned char c) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  *to++ = '\\';
-  switch (c) {
-    case '"':
-    case '\\':
-      *to++ = static_cast<char>(c);
-      break;
-    case '\b':
-      *to++ = 'b';
-      break;
-    case '\f':
-      *to++ = 'f';
-      break;
-    case '\n':
-      *to++ = 'n';
-      break;
-    case '\r':
-      *to++ = 'r';
-      break;
-    case '\t':
-      *to++ = 't';
-      break;
-    default:
-      for (const char part : {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]}) *to++ = part;
+constexpr std::uint64_t kOnes = 0x0101010101010101;
+constexpr std::uint64_t kHighs = 0x8080808080808080;
+
+// Marks, in the high bit of each byte, the bytes of `word` that JSON must escape: control
+// characters, the quote and the backslash. (w - 0x01..01 * n) & ~w & 0x80..80 marks the bytes
+// below n; a borrow can mark a byte above a true mark as well, but never below one, so the
+// lowest mark is always right, which is all the writer uses.
+std::uint64_t escapeMarks(std::uint64_t word) {
+  const std::uint64_t quote = word ^ (kOnes * '"');
+  const std::uint64_t backslash = word ^ (kOnes * '\\');
+  return (((word - kOnes * 0x20) & ~word) | ((quote - kOnes) & ~quote) |
+          ((backslash - kOnes) & ~backslash)) &
+         kHighs;
+}
+
+// Writes `text` as a JSON string at `to`, which has jsonStringRoom(text) bytes of room; returns
+// the end of what was written. Eight bytes at a time are stored as they are and kept up to the
+// first one that needs an escape.
+char* writeJsonString(char* to, std::string_view text) {
+  *to++ = '"';
+  const char* from = text.data();
+  const char* const end = from + text.size();
+  for (;;) {
+    if constexpr (std::endian::native == std::endian::little) {
+      while (end - from >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        std::memcpy(to, &word, sizeof word);
+        const std::uint64_t marks = escapeMarks(word);
+        if (marks != 0) {
+          const auto plain = static_cast<std::size_t>(std::countr_zero(marks) / 8);
+          from += plain;
+          to += plain;
+          break;
+        }
+        from += 8;
+        to += 8;
+      }
+    }
+    if (from == end) break;
+    // One byte: the one that needs an escape, or one of the last few.
+    const JsonByte& entry = kJsonBytes[static_cast<unsigned char>(*from++)];
+    std::memcpy(to, entry.text.data(), entry.text.size());
+    to += entry.length;
   }
+  *to++ = '"';
   return to;
 }
 
-// No escape is longer than the six characters of \u00XX.
-constexpr std::size_t kLongestEscape = 6;
+// Whether every byte is below 0x80.
+bool isAscii(std::string_view bytes) {
+  std::size_t at = 0;
+  for (; at + 8 <= bytes.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + at, sizeof word);
+    if (word & kHighs) return false;
+  }
+  for (; at < bytes.size(); ++at) {
+    if (static_cast<unsigned char>(bytes[at]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Builds one JSON object in `buffer`, a string whose size only grows and serves as room to
+// write in: each piece makes room for its worst case and is written through a pointer, so no
+// byte is appended one call at a time and no room is filled twice.
+class JsonLine {
+ public:
+  explicit JsonLine(FormatScratch& scratch) : scratch_(scratch) {}
+
+  void raw(std::string_view text) {
+    std::memcpy(room(text.size()), text.data(), text.size());
+    length_ += text.size();
+  }
+
+  // `,"key":` for a literal key.
+  template <std::size_t N>
+  void key(const char (&name)[N]) {
+    char* to = room(N + 3);
+    to[0] = ',';
+    to[1] = '"';
+    std::memcpy(to + 2, name, N - 1);
+    to[N + 1] = '"';
+    to[N + 2] = ':';
+    length_ += N + 3;
+  }
+
+  void string(std::string_view text) {
+    char* to = room(jsonStringRoom(text));
+    length_ += static_cast<std::size_t>(writeJsonString(to, text) - to);
+  }
+
+  // A path as its text: the same bytes where they are UTF-8, which ASCII always is.
+  void path(const std::string& path) {
+    if (isAscii(path)) return string(path);
+    scratch_.text.clear();
+    appendPathText(scratch_.text, path);
+    string(scratch_.text);
+  }
+
+  // An identifier's bytes as characters U+0000 to U+00FF.
+  void identifier(std::string_view bytes) {
+    if (isAscii(bytes)) return string(bytes);
+    scratch_.text.clear();
+    appendBytesText(scratch_.text, bytes);
+    string(scratch_.text);
+  }
+
+  template <typename Integer>
+  void integer(Integer value) {
+    constexpr std::size_t kDigits = 24;
+    char* to = room(kDigits);
+    length_ += static_cast<std::size_t>(std::to_chars(to, to + kDigits, value).ptr - to);
+  }
+
+  // The shortest decimal that reads back as the same double; null when it is not finite.
+  void number(double value) {
+    if (!std::isfinite(value)) return raw("null");
+    constexpr std::size_t kDigits = 32;
+    char* to = room(kDigits);
+    length_ += static_cast<std::size_t>(std::to_chars(to, to + kDigits, value).ptr - to);
+  }
+
+  std::string_view text() const { return {scratch_.line.data(), length_}; }
+
+ private:
+  char* room(std::size_t bytes) {
+    if (length_ + bytes > scratch_.line.size()) [[unlikely]]
+      grow(length_ + bytes);
+    return scratch_.line.data() + length_;
+  }
+
+  void grow(std::size_t size) { scratch_.line.resize(std::max(size, 2 * scratch_.line.size())); }
+
+  FormatScratch& scratch_;
+  std::size_t length_ = 0;
+};
 
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text) {
-  // Room for the worst case first, then written through a pointer and cut to what was written:
-  // one resize instead of an append per run and per escape.
+  // Room for the worst case first, then written through a pointer and cut to what was written.
   const std::size_t start = out.size();
-  out.resize(start + 2 + kLongestEscape * text.size());
-  char* to = out.data() + start;
-  *to++ = '"';
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t escaped = nextEscaped(text, from);
-    std::memcpy(to, text.data() + from, escaped - from);  // a run that needs no escape
-    to += escaped - from;
-    if (escaped == text.size()) break;
-    to = writeJsonEscape(to, static_cast<unsigned char>(text[escaped]));
-    from = escaped + 1;
-  }
-  *to++ = '"';
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  out.resize(start + jsonStringRoom(text));
+  const char* end = writeJsonString(out.data() + start, text);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      std::string_view title, std::string& scratch) {
+                      std::string_view title, FormatScratch& scratch) {
   const SondurValues& v = outcome.values;
-  out.append("{\"path\":");
-  scratch.clear();
-  appendPathText(scratch, path);
-  appendJsonString(out, scratch);
-  appendKey(out, "report");
-  appendJsonString(out, reportName(outcome.report));
-  appendKey(out, "title");
-  appendJsonString(out, title);
-  appendKey(out, "prompt");
-  appendJsonString(out, outcome.prompt);
-  appendKey(out, "riffId");
-  appendIdentifier(out, v.riffId, scratch);
-  appendKey(out, "formType");
-  appendIdentifier(out, v.formType, scratch);
-  appendKey(out, "fmtId");
-  appendIdentifier(out, v.fmtId, scratch);
-  appendKey(out, "fmtChunkLength");
-  appendInteger(out, v.fmtChunkLength);
-  appendKey(out, "formatTag");
-  appendInteger(out, v.formatTag);
-  appendKey(out, "channels");
-  appendInteger(out, v.channels);
-  appendKey(out, "sampleRate");
-  appendInteger(out, v.sampleRate);
-  appendKey(out, "bitsPerSample");
-  appendInteger(out, v.bitsPerSample);
-  appendKey(out, "dataSize");
-  appendInteger(out, v.dataSize);
-  appendKey(out, "lengthSeconds");
-  appendJsonDouble(out, v.lengthSeconds);
-  appendKey(out, "errorNumber");
-  appendInteger(out, outcome.errorNumber);
-  appendKey(out, "errorDescription");
-  appendJsonString(out, outcome.errorDescription);
-  out.append("}\n");
+  JsonLine line(scratch);
+  line.raw("{\"path\":");
+  line.path(path);
+  line.key("report");
+  line.string(reportName(outcome.report));
+  line.key("title");
+  line.string(title);
+  line.key("prompt");
+  line.string(outcome.prompt);
+  line.key("riffId");
+  line.identifier(v.riffId.view());
+  line.key("formType");
+  line.identifier(v.formType.view());
+  line.key("fmtId");
+  line.identifier(v.fmtId.view());
+  line.key("fmtChunkLength");
+  line.integer(v.fmtChunkLength);
+  line.key("formatTag");
+  line.integer(v.formatTag);
+  line.key("channels");
+  line.integer(v.channels);
+  line.key("sampleRate");
+  line.integer(v.sampleRate);
+  line.key("bitsPerSample");
+  line.integer(v.bitsPerSample);
+  line.key("dataSize");
+  line.integer(v.dataSize);
+  line.key("lengthSeconds");
+  line.number(v.lengthSeconds);
+  line.key("errorNumber");
+  line.integer(outcome.errorNumber);
+  line.key("errorDescription");
+  line.string(outcome.errorDescription);
+  line.raw("}\n");
+  out.append(line.text());
 }
 
 void appendTsvHeader(std::string& out) {
@@ -211,11 +324,11 @@ void appendTsvHeader(std::string& out) {
 }
 
 void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                     std::string& scratch) {
+                     FormatScratch& scratch) {
   const SondurValues& v = outcome.values;
-  scratch.clear();
-  appendPathText(scratch, path);
-  appendDisplayText(out, scratch);
+  scratch.text.clear();
+  appendPathText(scratch.text, path);
+  appendDisplayText(out, scratch.text);
   out.push_back('\t');
   out.append(reportName(outcome.report));
   for (const std::int64_t field :
@@ -264,7 +377,7 @@ void appendSummary(std::string& out, Format format, const Tally& tally) {
 }
 
 void appendReport(std::string& out, Format format, const std::string& path,
-                  const ProbeOutcome& outcome, std::string_view title, std::string& scratch) {
+                  const ProbeOutcome& outcome, std::string_view title, FormatScratch& scratch) {
   switch (format) {
     case Format::kJson:
       appendJsonReport(out, path, outcome, title, scratch);

@@ -21,6 +21,12 @@ struct Tally {
   bool allInformation() const { return reports[static_cast<int>(Report::kInformation)] == files; }
 };
 
+/// Working storage of the formatters, kept from report to report so that its room is reused.
+struct FormatScratch {
+  std::string line;  // room to build a line in
+  std::string text;  // a path or an identifier as text
+};
+
 /// Appends one text report: an empty line (the writer drops the run's very first), the title
 /// on its own line, the prompt, and a line feed.
 void appendTextReport(std::string& out, std::string_view title, std::string_view prompt);
@@ -28,10 +34,9 @@ void appendTextReport(std::string& out, std::string_view title, std::string_view
 /// Appends `text` as a JSON string, quotes included.
 void appendJsonString(std::string& out, std::string_view text);
 
-/// Appends one report as a JSON object on one line, ending in a line feed. `scratch` is working
-/// storage reused between calls.
+/// Appends one report as a JSON object on one line, ending in a line feed.
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      std::string_view title, std::string& scratch);
+                      std::string_view title, FormatScratch& scratch);
 
 /// The header line of --tsv output.
 void appendTsvHeader(std::string& out);
@@ -40,13 +45,13 @@ void appendTsvHeader(std::string& out);
 /// bitsPerSample, dataSize, lengthSeconds. Control characters in the path show as control
 /// pictures, so a tab or a line feed in a name cannot break the columns.
 void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                     std::string& scratch);
+                     FormatScratch& scratch);
 
 /// Appends the summary record in `format`.
 void appendSummary(std::string& out, Format format, const Tally& tally);
 
 /// Appends one report in `format`.
 void appendReport(std::string& out, Format format, const std::string& path,
-                  const ProbeOutcome& outcome, std::string_view title, std::string& scratch);
+                  const ProbeOutcome& outcome, std::string_view title, FormatScratch& scratch);
 
 }  // namespace pelorin::cli

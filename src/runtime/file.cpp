@@ -181,6 +181,12 @@ bool getInto(RuntimeContext& ctx, std::int16_t number, char* out, std::size_t le
     ctx.raise(ErrorNumber::kBadFileMode);
     return false;
   }
+  // The common case: the bytes lie inside the head read at open.
+  if (static_cast<std::uint64_t>(file->position) + length <= file->headLength) {
+    std::memcpy(out, file->head.data() + file->position, length);
+    file->position += static_cast<std::int64_t>(length);
+    return true;
+  }
   std::vector<char> large;
   char small[64];
   char* staging = small;

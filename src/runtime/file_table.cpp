@@ -11,12 +11,6 @@ FileTable::~FileTable() {
   }
 }
 
-OpenFile* FileTable::find(std::int16_t number) {
-  if (number < 1 || number > kMaxFileNumber) return nullptr;
-  OpenFile* file = slots_[number - 1].get();
-  return file && file->isOpen() ? file : nullptr;
-}
-
 OpenFile& FileTable::slot(std::int16_t number) {
   auto& file = slots_[number - 1];
   if (!file) file = std::make_unique<OpenFile>();

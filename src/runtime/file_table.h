@@ -18,7 +18,9 @@ inline constexpr std::int16_t kMaxFileNumber = 255;
 
 /// Bytes read from the start of a file in one read when it is opened in binary mode; every
 /// positioned read inside them is served from memory.
-inline constexpr std::size_t kHeadSize = 4096;
+/// A kibibyte holds the header of a plain file and the chunks that commonly come before the
+/// data chunk (a LIST chunk of tags, a broadcast-wave description), at little cost per read.
+inline constexpr std::size_t kHeadSize = 1024;
 
 /// One open file number.
 struct OpenFile {
@@ -48,7 +50,11 @@ class FileTable {
   FileTable& operator=(const FileTable&) = delete;
 
   /// The open file under `number`, or nullptr.
-  OpenFile* find(std::int16_t number);
+  OpenFile* find(std::int16_t number) {
+    if (number < 1 || number > kMaxFileNumber) return nullptr;
+    OpenFile* file = slots_[number - 1].get();
+    return file && file->isOpen() ? file : nullptr;
+  }
   /// The record for `number` (1 to kMaxFileNumber), created on first use and kept for reuse.
   OpenFile& slot(std::int16_t number);
   /// The lowest number not in use, or 0 when all are.
