@@ -9,7 +9,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=$(realpath -m "${1:-$root/build}")
 files=10000
-runs=${RUNS:-10}
+runs=${RUNS:-40}       # for the programs that take milliseconds
+slow_runs=${SLOW_RUNS:-5}  # for those that take seconds
 
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
@@ -35,8 +36,10 @@ all="${names[*]}"
 some="${names[*]:0:200}"
 cli="$build/pelorin-cli"
 
-declare -a labels commands scale
-add() { labels+=("$1"); commands+=("$2"); scale+=("${3:-1}"); }
+# Each row: its label, its command, whether it is slow (fewer runs), and the factor its time is
+# multiplied by to stand for all the files.
+declare -a labels commands slow scale
+add() { labels+=("$1"); commands+=("$2"); slow+=("${3:-0}"); scale+=("${4:-1}"); }
 add "floor (C: open, pread 128 bytes, close)" "$work/floor $all"
 add "pelorin-cli --json" "$cli --json $all"
 add "pelorin-cli --json -j1" "$cli --json -j1 $all"
@@ -44,20 +47,27 @@ add "pelorin-cli (text)" "$cli $all"
 add "pelorin-cli --tsv" "$cli --tsv $all"
 add "soxi -D" "soxi -D $all"
 add "sndfile-info" "sndfile-info $all"
-add "file" "file $all"
+# The slow rows come last, so that the rows keep their order when the two timings are joined.
+add "file" "file $all" 1
 add "python3 wave, one process" "python3 -c 'import sys,wave
 for p in sys.argv[1:]:
-  with wave.open(p) as w: w.getnframes()' $all"
-add "mediainfo on the folder" "mediainfo $work/files"
+  with wave.open(p) as w: w.getnframes()' $all" 1
+add "mediainfo on the folder" "mediainfo $work/files" 1
 add "ffprobe, one process per file (200 files, times 50)" \
-  "bash -c 'for f in $some; do ffprobe -v quiet -show_format \$f; done'" 50
+  "bash -c 'for f in $some; do ffprobe -v quiet -show_format \$f; done'" 1 50
 
-hyperfine_args=()
-for command in "${commands[@]}"; do hyperfine_args+=("$command"); done
-hyperfine --shell=bash --warmup 2 --runs "$runs" --style none --export-json "$work/times.json" \
-  "${hyperfine_args[@]}" >/dev/null 2>&1
+# Medians: a run that the machine disturbed moves the mean, not the median. No shell stands
+# between hyperfine and the programs.
+time_rows() {  # time_rows SLOW RUNS OUTPUT
+  local selected=()
+  for i in "${!commands[@]}"; do [[ ${slow[$i]} == "$1" ]] && selected+=("${commands[$i]}"); done
+  hyperfine -N --warmup 3 --runs "$2" --style none --export-json "$3" "${selected[@]}" >/dev/null 2>&1
+}
+time_rows 0 "$runs" "$work/fast.json"
+time_rows 1 "$slow_runs" "$work/slow.json"
+jq -s '{ results: (.[0].results + .[1].results) }' "$work/fast.json" "$work/slow.json" >"$work/times.json"
 
-floor_mean=$(jq '.results[0].mean' "$work/times.json")
+floor_median=$(jq '.results[0].median' "$work/times.json")
 
 # System calls per probed file: a run over 1,000 files minus a run over 1, divided by 999,
 # without the calls that write the output.
@@ -86,12 +96,12 @@ echo
 echo "| program | files per second | time / floor |"
 echo "|---|---:|---:|"
 for i in "${!labels[@]}"; do
-  mean=$(jq ".results[$i].mean" "$work/times.json")
-  awk -v label="${labels[$i]}" -v mean="$mean" -v floor="$floor_mean" -v n="$files" \
+  median=$(jq ".results[$i].median" "$work/times.json")
+  awk -v label="${labels[$i]}" -v median="$median" -v floor="$floor_median" -v n="$files" \
     -v scale="${scale[$i]}" -v some=200 'BEGIN {
       count = scale > 1 ? some : n
-      t = mean * (scale > 1 ? scale : 1)
-      printf "| %s | %.0f | %.2f |\n", label, count / mean, t / floor }'
+      t = median * scale
+      printf "| %s | %.0f | %.2f |\n", label, count / median, t / floor }'
 done
 echo
 echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes left out):" \
