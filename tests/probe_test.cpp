@@ -163,13 +163,16 @@ TEST(Probe, BrokenChainFallsBackToTheFirstHundredBytes) {
   EXPECT_EQ(run.result, 1.0);
 }
 
-TEST(Probe, DataFoundNowhereIsReadFromPositionFour) {
+TEST(Probe, DataFoundNowhereLeavesTheSizeAndTheLengthAtZero) {
   TempDir dir;
   const std::string bytes =
       WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(40, 'j')).bytes();
   const auto run = probe(dir.write("nodata.wav", bytes));
   EXPECT_EQ(run.outcome.report, Report::kInformation);
-  EXPECT_EQ(run.outcome.values.dataSize, readU32LE(bytes.data() + 3));
+  EXPECT_EQ(run.outcome.values.dataSize, 0u);
+  EXPECT_EQ(run.result, 0.0);
+  EXPECT_NE(run.outcome.prompt.find("Number of  samples = 0\r\nLength = 0 seconds."),
+            std::string::npos);
 }
 
 TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {

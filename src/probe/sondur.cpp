@@ -30,8 +30,8 @@ void readAt(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t position,
 
 // Reads the identifiers, the format fields and the data size, each from its own position.
 // A chunk is located by the chunk walk, else by the first occurrence of its identifier in the
-// header window. Returns the position the data size was read after (0 when "data" was found
-// nowhere).
+// header window. Returns the position the data size was read after, or 0 when "data" was found
+// nowhere and the size stays 0.
 std::int64_t readHeader(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t fileLength,
                         SondurValues& v) {
   HeaderWindowText HeaderWindow;
@@ -51,7 +51,9 @@ std::int64_t readHeader(RuntimeContext& ctx, std::int16_t fileNumber, std::int64
   readAt(ctx, fileNumber, chunkPos + 22, v.bitsPerSample);
 
   chunkPos = walked.data != 0 ? walked.data : searchWindow(ctx, HeaderWindow, "data");
-  readAt(ctx, fileNumber, chunkPos + 4, v.dataSize);
+  // Without a data chunk there is no size to read: the bytes at 0 + 4 belong to the RIFF
+  // header, and would pass for a length of sound that is not there.
+  if (chunkPos != 0) readAt(ctx, fileNumber, chunkPos + 4, v.dataSize);
   return chunkPos;
 }
 
