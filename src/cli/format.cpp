@@ -18,32 +18,11 @@ void appendInteger(std::string& out, Integer value) {
   out.append(digits.begin(), end);
 }
 
-// The shortest decimal that reads back as the same double; null when it is not finite.
-void appendJsonDouble(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    out.append("null");
-    return;
-  }
-  std::array<char, 32> digits;
-  const auto end = std::to_chars(digits.begin(), digits.end(), value).ptr;
-  out.append(digits.begin(), end);
-}
-
 // Number text without the space that stands before a value that is not negative.
 void appendPlainNumber(std::string& out, double value) {
   const std::size_t start = out.size();
   appendStr(out, value);
   if (out[start] == ' ') out.erase(start, 1);
-}
-
-// Appends `,"key":` in one go; the keys are literals, so their lengths are known here.
-template <std::size_t N>
-void appendKey(std::string& out, const char (&key)[N]) {
-  char text[N + 4] = {',', '"'};
-  std::memcpy(text + 2, key, N - 1);
-  text[N + 1] = '"';
-  text[N + 2] = ':';
-  out.append(text, N + 3);
 }
 
 }  // namespace
@@ -345,19 +324,22 @@ void appendTsvReport(std::string& out, const std::string& path, const ProbeOutco
 void appendSummary(std::string& out, Format format, const Tally& tally) {
   const auto count = [&](Report report) { return tally.reports[static_cast<int>(report)]; };
   if (format == Format::kJson) {
-    out.append("{\"report\":\"summary\",\"files\":");
-    appendInteger(out, tally.files);
-    appendKey(out, "information");
-    appendInteger(out, count(Report::kInformation));
-    appendKey(out, "openFailure");
-    appendInteger(out, count(Report::kOpenFailure));
-    appendKey(out, "tooShort");
-    appendInteger(out, count(Report::kTooShort));
-    appendKey(out, "invalidIdentifier");
-    appendInteger(out, count(Report::kInvalidIdentifier));
-    appendKey(out, "totalLengthSeconds");
-    appendJsonDouble(out, tally.totalLengthSeconds);
-    out.append("}\n");
+    FormatScratch scratch;
+    JsonLine line(scratch);
+    line.raw("{\"report\":\"summary\",\"files\":");
+    line.integer(tally.files);
+    line.key("information");
+    line.integer(count(Report::kInformation));
+    line.key("openFailure");
+    line.integer(count(Report::kOpenFailure));
+    line.key("tooShort");
+    line.integer(count(Report::kTooShort));
+    line.key("invalidIdentifier");
+    line.integer(count(Report::kInvalidIdentifier));
+    line.key("totalLengthSeconds");
+    line.number(tally.totalLengthSeconds);
+    line.raw("}\n");
+    out.append(line.text());
     return;
   }
   if (format == Format::kText) out.push_back('\n');
