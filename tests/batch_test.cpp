@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
+
 #include "cli_runner.h"
 #include "runtime/number_text.h"
 #include "support.h"
@@ -188,11 +190,51 @@ TEST_F(Batch, SeveralWorkersKeepTheInputOrder) {
 }
 
 TEST_F(Batch, UsageErrors) {
-  EXPECT_EQ(runCli({"--json", "--tsv", "x"}).status, 2);
-  EXPECT_EQ(runCli({"-j", "0", "x"}).status, 2);
-  EXPECT_EQ(runCli({"-j"}).status, 2);
-  EXPECT_EQ(runCli({"--jobs=many", "x"}).status, 2);
-  EXPECT_EQ(runCli({"--files-from"}).status, 2);
+  const std::vector<std::vector<std::string>> cases = {
+      {"--json", "--tsv", "x"}, {"-j", "0", "x"}, {"-j", "1025", "x"}, {"-j"},
+      {"--jobs=many", "x"},     {"--files-from"},
+  };
+  for (const auto& args : cases) {
+    const auto run = runCli(args);
+    EXPECT_EQ(run.status, 2) << args[0] << " " << args.back();
+    EXPECT_EQ(run.err.rfind("pelorin-cli: error: ", 0), 0u) << args[0] << " " << args.back();
+  }
+}
+
+TEST_F(Batch, APathLongerThanTheBufferIsOneRecordAndTheNextLineIsRead) {
+  const std::string a = dir / "lib/a.wav";
+  const auto run = runCli({"--json", "--files-from",
+                           dir.write("long-list", std::string(70000, 'n') + "\n" + a + "\n")});
+  std::istringstream lines(run.out);
+  std::string tooLong, next, extra;
+  std::getline(lines, tooLong);
+  std::getline(lines, next);
+  EXPECT_NE(tooLong.find("\"errorNumber\":52,"), std::string::npos);
+  EXPECT_EQ(next.rfind("{\"path\":\"" + a + "\",\"report\":\"information\"", 0), 0u);
+  EXPECT_FALSE(std::getline(lines, extra));
+}
+
+TEST_F(Batch, AFileListThatCannotBeReadIsAUsageError) {
+  const std::string folder = dir / "lib";
+  const auto run = runCli({"--files-from", folder});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("pelorin-cli: error: cannot read the file list '" + folder + "'"),
+            std::string::npos);
+}
+
+TEST_F(Batch, SummaryTotalLeavesOutLengthsThatAreNotFinite) {
+  const std::string silent = dir.write("0hz.wav", WaveBuilder().fmt(1, 2, 0, 16).data(100).bytes());
+  const std::string tone = dir.write("tone.wav", canonicalWave());
+  const auto run = runCli({"--json", "--summary", silent, tone});
+  EXPECT_NE(run.out.find("\"totalLengthSeconds\":1}"), std::string::npos) << run.out;
+}
+
+TEST_F(Batch, ADanglingLinkInAWalkGetsItsOpenFailureReport) {
+  ::mkdir((dir / "walked").c_str(), 0755);
+  ::symlink("nowhere.wav", (dir / "walked/dangling.wav").c_str());
+  const auto run = runCli({"--tsv", "-r", dir / "walked"});
+  EXPECT_EQ(reportedPaths(run.out), std::vector<std::string>{dir / "walked/dangling.wav"});
+  EXPECT_NE(run.out.find("\topen-failure\t"), std::string::npos);
 }
 
 }  // namespace

@@ -139,6 +139,33 @@ TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {
   EXPECT_NE(run.out.find("Length = 5.66893424036281E-06 seconds."), std::string::npos);
 }
 
+TEST_F(Cli, LengthDividesByRateThenChannelsThenBytesPerSample) {
+  // One division by 576,000 would round to ...112e-06.
+  const std::string oneByte =
+      dir.write("one.wav", WaveBuilder().fmt(1, 6, 48000, 16).data(1).bytes());
+  EXPECT_NE(runCli({"--json", oneByte}).out.find("\"lengthSeconds\":1.736111111111111e-06,"),
+            std::string::npos);
+}
+
+TEST_F(Cli, IllFormedUtf8InNamesShowsOneReplacementPerByte) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string shown;
+  };
+  const std::string r = "\uFFFD";
+  const Case cases[] = {
+      {"three-byte overlong", "\xE0\x80\x80", r + r + r},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", r + r + r + r},
+  };
+  for (const Case& c : cases) {
+    const auto run = runCli({dir / ("x" + c.bytes + ".wav")});
+    EXPECT_NE(run.out.find("Error opening file " + dir.path() + "/x" + c.shown + ".wav\n"),
+              std::string::npos)
+        << c.name;
+  }
+}
+
 TEST_F(Cli, ExitStatusAndUsage) {
   EXPECT_EQ(runCli({tone, tone}).status, 0);
   EXPECT_EQ(runCli({tone, dir.write("short.wav", "RIFF")}).status, 1);

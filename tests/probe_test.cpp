@@ -152,6 +152,56 @@ TEST(Probe, OddSizedChunksAreFollowedByAPadByte) {
   EXPECT_EQ(run.result, 1.0);
 }
 
+TEST(Probe, PadByteIsSkippedWhereNoSearchCouldHideItsLoss) {
+  TempDir dir;
+  // The data chunk starts at byte 147, beyond the hundred bytes a search falls back on.
+  const auto run = probe(dir.write(
+      "far-odd.wav",
+      WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", std::string(101, 'n')).data(8000).bytes()));
+  EXPECT_EQ(run.outcome.values.dataSize, 8000u);
+  EXPECT_EQ(run.result, 1.0);
+}
+
+// A chunk "junk" whose body looks like a data header with size 1000 stands ahead of the real
+// data header, which the walk finds only when all of its eight bytes are in the file.
+TEST(Probe, WalkTakesAHeaderThatEndsAtTheEndOfTheFileAndNoneBeyond) {
+  const std::string head =
+      WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", "data" + le32(1000)).bytes();
+  const std::string dataHeader = "data" + le32(7);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::uint32_t dataSize;
+  };
+  const Case cases[] = {
+      {"header ends at the end", head + dataHeader, 7},
+      {"header ends a byte past the end", head + dataHeader.substr(0, 7), 1000},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const auto run = probe(dir.write("edge.wav", c.bytes));
+    EXPECT_EQ(run.outcome.values.dataSize, c.dataSize) << c.name;
+  }
+}
+
+// The probes of one context share their read buffers: what a file does not have must read as
+// zero, never as what an earlier, longer file left behind.
+TEST(Probe, BytesPastTheEndAreZeroAfterALongerFileInTheSameContext) {
+  TempDir dir;
+  const std::string longFile = dir.write("long.wav", canonicalWave(0) + std::string(4000, '\xFF'));
+  // An 18-byte format chunk puts "data" at byte 39, so its size is read at 43 to 46 of 45 bytes.
+  const std::string cut = WaveBuilder().riffSize(37).fmt(1, 1, 8000, 8, 2).bytes() + "data" + "";
+  ASSERT_EQ(cut.size(), 45u);
+  const std::string shortFile = dir.write("short.wav", cut);
+  testing::RecordingSink sink;
+  RuntimeContext ctx(sink);
+  ProbeOutcome outcome;
+  GetSondur(ctx, longFile, &outcome);
+  GetSondur(ctx, shortFile, &outcome);
+  EXPECT_EQ(outcome.report, Report::kInformation);
+  EXPECT_EQ(outcome.values.dataSize, 0x030201u);
+}
+
 TEST(Probe, BrokenChainFallsBackToTheFirstHundredBytes) {
   TempDir dir;
   // A missing pad byte after an odd chunk leaves the walk off by one; "data" is still found by

@@ -42,7 +42,7 @@ int run(const std::vector<std::string>& args, int outFd, std::ostream& err) {
   if (inputs.listError() != 0) {
     err << "pelorin-cli: error: cannot read the file list '" << *options->filesFrom
         << "': " << std::strerror(inputs.listError()) << '\n';
-    return kOtherReport;
+    return kUsageError;  // as for a list that cannot be opened: the run did not see every path
   }
   return tally.allInformation() ? kAllInformation : kOtherReport;
 }
