@@ -6,6 +6,7 @@
 #include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "version/version.h"
 
 namespace pelorin::cli {
 
@@ -29,7 +30,9 @@ int run(const std::vector<std::string>& args, int outFd, std::ostream& err) {
   if (!options) return kUsageError;
   Output output(outFd);
   if (options->help) return writeText(output, kHelp, err);
-  if (options->version) return writeText(output, kVersion, err);
+  if (options->version) {
+    return writeText(output, "pelorin-cli " + std::string(kVersion) + "\n", err);
+  }
 
   Inputs inputs(*options);
   if (!inputs.open()) {

@@ -5,13 +5,11 @@
 #include <string_view>
 
 #include "runtime/text.h"
+#include "version/version.h"
 
 namespace pelorin {
 
 class RuntimeContext;
-
-/// The title a message box shows when its caller gives none: the application's title.
-inline constexpr std::string_view kApplicationTitle = "Pelorin";
 
 /// The buttons code of a box with one OK button and no icon.
 inline constexpr std::int32_t kOkOnly = 0;

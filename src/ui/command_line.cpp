@@ -8,12 +8,16 @@
 #include <climits>
 #include <string_view>
 
+#include "version/version.h"
+
 namespace pelorin {
 
 void nameTheApplication() {
   // The name only: a display name would be appended to every window title.
-  QCoreApplication::setApplicationName(QStringLiteral("Pelorin"));
-  QCoreApplication::setApplicationVersion(QStringLiteral("1.00"));
+  QCoreApplication::setApplicationName(QString::fromUtf8(
+      kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
+  QCoreApplication::setApplicationVersion(
+      QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())));
 }
 
 void describeCommandLine(QCommandLineParser& parser) {

@@ -11,7 +11,7 @@ class QCommandLineParser;
 
 namespace pelorin {
 
-/// Sets the application's name, "Pelorin", and its version, "1.00".
+/// Sets the application's name and version, as the project declares them.
 void nameTheApplication();
 
 /// Declares the program's options and its FILE arguments.
