@@ -40,9 +40,7 @@ const std::string& cachedWave() {
 pelorin::ProbeOutcome probedOnce() {
   SilentSink sink;
   pelorin::RuntimeContext ctx(sink);
-  pelorin::ProbeOutcome outcome;
-  pelorin::GetSondur(ctx, cachedWave(), &outcome);
-  return outcome;
+  return pelorin::probeWaveFile(ctx, cachedWave());
 }
 
 void ProbeCachedFile(benchmark::State& state) {
@@ -50,7 +48,8 @@ void ProbeCachedFile(benchmark::State& state) {
   pelorin::RuntimeContext ctx(sink);
   pelorin::ProbeOutcome outcome;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(pelorin::GetSondur(ctx, cachedWave(), &outcome));
+    outcome = pelorin::probeWaveFile(ctx, cachedWave(), std::move(outcome));
+    benchmark::DoNotOptimize(outcome.result);
   }
 }
 BENCHMARK(ProbeCachedFile);
@@ -106,7 +105,7 @@ void JsonLine(benchmark::State& state) {
   pelorin::cli::FormatScratch scratch;
   for (auto _ : state) {
     out.clear();
-    pelorin::cli::appendJsonReport(out, cachedWave(), outcome, pelorin::kInformationTitle, scratch);
+    pelorin::cli::appendJsonReport(out, cachedWave(), outcome, scratch);
     benchmark::DoNotOptimize(out.data());
   }
 }

@@ -14,6 +14,7 @@ namespace pelorin {
 namespace {
 
 using testing::probe;
+using testing::probeBytes;
 using testing::TempDir;
 
 std::string idText(const FixedText<4>& id) {
@@ -26,8 +27,7 @@ void extendTo(const std::string& path, off_t length) {
 }
 
 TEST(Probe, CanonicalFileLastsExactlyOneSecond) {
-  TempDir dir;
-  const auto run = probe(dir.write("tone.wav", canonicalWave()));
+  const auto run = probeBytes(canonicalWave());
   EXPECT_EQ(run.result, 1.0);
   EXPECT_EQ(run.outcome.report, Report::kInformation);
   const SondurValues& v = run.outcome.values;
@@ -43,27 +43,24 @@ TEST(Probe, CanonicalFileLastsExactlyOneSecond) {
 }
 
 TEST(Probe, FortyFourBytesIsTooShortAndFortyFiveIsRead) {
-  TempDir dir;
   const std::string header = canonicalWave(0);
   ASSERT_EQ(header.size(), 44u);
-  EXPECT_EQ(probe(dir.write("44.wav", header)).outcome.report, Report::kTooShort);
-  const auto run = probe(dir.write("45.wav", header + '\0'));
+  EXPECT_EQ(probeBytes(header).outcome.report, Report::kTooShort);
+  const auto run = probeBytes(header + '\0');
   EXPECT_EQ(run.outcome.report, Report::kInformation);
   EXPECT_EQ(run.result, 0);
 }
 
 TEST(Probe, ExtensibleFormatChunkPutsDataAtSixtyOne) {
-  TempDir dir;
   const std::string bytes = WaveBuilder().fmt(0xFFFE, 2, 48000, 24, 24).data(288000).bytes();
   ASSERT_EQ(bytes.substr(60, 4), "data");
-  const auto run = probe(dir.write("ext.wav", bytes));
+  const auto run = probeBytes(bytes);
   EXPECT_EQ(run.outcome.values.formatTag, -2);
   EXPECT_EQ(run.outcome.values.fmtChunkLength, 40);
   EXPECT_EQ(run.result, 1.0);
 }
 
 TEST(Probe, IdentifiersDifferingInCaseOrOneCharacterAreInvalid) {
-  TempDir dir;
   const std::string wave[] = {
       WaveBuilder().riffId("riff").fmt(1, 1, 8000, 8).data(8).bytes(),
       WaveBuilder().riffId("RIFX").fmt(1, 1, 8000, 8).data(8).bytes(),
@@ -72,16 +69,14 @@ TEST(Probe, IdentifiersDifferingInCaseOrOneCharacterAreInvalid) {
       WaveBuilder().chunk("FMT ", std::string(16, '\1')).data(8).raw(std::string(8, '\0')).bytes(),
   };
   for (const std::string& bytes : wave) {
-    const auto run = probe(dir.write("bad.wav", bytes));
+    const auto run = probeBytes(bytes);
     EXPECT_EQ(run.outcome.report, Report::kInvalidIdentifier) << bytes.substr(0, 16);
     EXPECT_EQ(run.result, 0);
   }
 }
 
 TEST(Probe, MissingFormatChunkReadsTheIdentifierAfterTheFormType) {
-  TempDir dir;
-  const auto run =
-      probe(dir.write("nofmt.wav", WaveBuilder().chunk("junk", std::string(40, 'j')).bytes()));
+  const auto run = probeBytes(WaveBuilder().chunk("junk", std::string(40, 'j')).bytes());
   EXPECT_EQ(run.outcome.report, Report::kInvalidIdentifier);
   EXPECT_EQ(idText(run.outcome.values.fmtId), "junk");
 }
@@ -119,26 +114,24 @@ TEST(Probe, FilesOverFourGiBAreProbedLikeAnyOther) {
 }
 
 TEST(Probe, IdentifiersInsideAnEarlierChunkDoNotCount) {
-  TempDir dir;
   // "metadata" in a LIST chunk ahead of the real chunks would be found first by a plain search.
-  const auto run = probe(dir.write("list.wav", WaveBuilder()
-                                                   .chunk("LIST", "INFOICMT\x0a\0\0\0metadata!\0")
-                                                   .fmt(1, 2, 44100, 16)
-                                                   .data(176400)
-                                                   .bytes()));
+  const auto run = probeBytes(WaveBuilder()
+                                  .chunk("LIST", "INFOICMT\x0a\0\0\0metadata!\0")
+                                  .fmt(1, 2, 44100, 16)
+                                  .data(176400)
+                                  .bytes());
   EXPECT_EQ(run.outcome.values.dataSize, 176400u);
   EXPECT_EQ(run.result, 1.0);
 }
 
 TEST(Probe, ChunksAreFoundPastTheFirstHundredBytesAndPastTheFirstRead) {
-  TempDir dir;
   for (std::size_t junk : {602u, 5000u, 100001u}) {  // a bext chunk's size, then larger
-    const auto run = probe(dir.write("far.wav", WaveBuilder()
-                                                    .chunk("bext", std::string(junk, 'b'))
-                                                    .fmt(1, 1, 8000, 8)
-                                                    .chunk("LIST", std::string(junk, 'l'))
-                                                    .data(16000)
-                                                    .bytes()));
+    const auto run = probeBytes(WaveBuilder()
+                                    .chunk("bext", std::string(junk, 'b'))
+                                    .fmt(1, 1, 8000, 8)
+                                    .chunk("LIST", std::string(junk, 'l'))
+                                    .data(16000)
+                                    .bytes());
     EXPECT_EQ(run.outcome.values.sampleRate, 8000) << junk;
     EXPECT_EQ(run.outcome.values.dataSize, 16000u) << junk;
     EXPECT_EQ(run.result, 2.0) << junk;
@@ -146,18 +139,15 @@ TEST(Probe, ChunksAreFoundPastTheFirstHundredBytesAndPastTheFirstRead) {
 }
 
 TEST(Probe, OddSizedChunksAreFollowedByAPadByte) {
-  TempDir dir;
-  const auto run = probe(dir.write(
-      "odd.wav", WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", "abc").data(8000).bytes()));
+  const auto run =
+      probeBytes(WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", "abc").data(8000).bytes());
   EXPECT_EQ(run.result, 1.0);
 }
 
 TEST(Probe, PadByteIsSkippedWhereNoSearchCouldHideItsLoss) {
-  TempDir dir;
   // The data chunk starts at byte 147, beyond the hundred bytes a search falls back on.
-  const auto run = probe(dir.write(
-      "far-odd.wav",
-      WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", std::string(101, 'n')).data(8000).bytes()));
+  const auto run = probeBytes(
+      WaveBuilder().fmt(1, 1, 8000, 8).chunk("note", std::string(101, 'n')).data(8000).bytes());
   EXPECT_EQ(run.outcome.values.dataSize, 8000u);
   EXPECT_EQ(run.result, 1.0);
 }
@@ -177,9 +167,8 @@ TEST(Probe, WalkTakesAHeaderThatEndsAtTheEndOfTheFileAndNoneBeyond) {
       {"header ends at the end", head + dataHeader, 7},
       {"header ends a byte past the end", head + dataHeader.substr(0, 7), 1000},
   };
-  TempDir dir;
   for (const Case& c : cases) {
-    const auto run = probe(dir.write("edge.wav", c.bytes));
+    const auto run = probeBytes(c.bytes);
     EXPECT_EQ(run.outcome.values.dataSize, c.dataSize) << c.name;
   }
 }
@@ -195,29 +184,25 @@ TEST(Probe, BytesPastTheEndAreZeroAfterALongerFileInTheSameContext) {
   const std::string shortFile = dir.write("short.wav", cut);
   testing::RecordingSink sink;
   RuntimeContext ctx(sink);
-  ProbeOutcome outcome;
-  GetSondur(ctx, longFile, &outcome);
-  GetSondur(ctx, shortFile, &outcome);
+  ProbeOutcome outcome = probeWaveFile(ctx, longFile);
+  outcome = probeWaveFile(ctx, shortFile, std::move(outcome));
   EXPECT_EQ(outcome.report, Report::kInformation);
   EXPECT_EQ(outcome.values.dataSize, 0x030201u);
 }
 
 TEST(Probe, BrokenChainFallsBackToTheFirstHundredBytes) {
-  TempDir dir;
   // A missing pad byte after an odd chunk leaves the walk off by one; "data" is still found by
   // a search of the first hundred bytes.
-  const auto run = probe(dir.write(
-      "nopad.wav",
-      WaveBuilder().fmt(1, 1, 8000, 8).chunkDeclaring("note", 3, "abc", false).data(8000).bytes()));
+  const auto run = probeBytes(
+      WaveBuilder().fmt(1, 1, 8000, 8).chunkDeclaring("note", 3, "abc", false).data(8000).bytes());
   EXPECT_EQ(run.outcome.values.dataSize, 8000u);
   EXPECT_EQ(run.result, 1.0);
 }
 
 TEST(Probe, DataFoundNowhereLeavesTheSizeAndTheLengthAtZero) {
-  TempDir dir;
   const std::string bytes =
       WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(40, 'j')).bytes();
-  const auto run = probe(dir.write("nodata.wav", bytes));
+  const auto run = probeBytes(bytes);
   EXPECT_EQ(run.outcome.report, Report::kInformation);
   EXPECT_EQ(run.outcome.values.dataSize, 0u);
   EXPECT_EQ(run.result, 0.0);
@@ -226,7 +211,6 @@ TEST(Probe, DataFoundNowhereLeavesTheSizeAndTheLengthAtZero) {
 }
 
 TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {
-  TempDir dir;
   auto withEmptyChunks = [](int count) {
     WaveBuilder builder;
     builder.fmt(1, 1, 8000, 8);
@@ -234,25 +218,24 @@ TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {
     return builder.data(8000).bytes();
   };
   // fmt, 1022 empty chunks and data: data is the 1024th header.
-  EXPECT_EQ(probe(dir.write("limit.wav", withEmptyChunks(1023))).outcome.values.dataSize, 8000u);
+  EXPECT_EQ(probeBytes(withEmptyChunks(1023)).outcome.values.dataSize, 8000u);
   // One more pushes it past the limit; the hundred-byte search does not reach it either.
-  const auto beyond = probe(dir.write("beyond.wav", withEmptyChunks(1024)));
+  const auto beyond = probeBytes(withEmptyChunks(1024));
   EXPECT_EQ(beyond.outcome.report, Report::kInformation);
   EXPECT_NE(beyond.outcome.values.dataSize, 8000u);
 }
 
 TEST(Probe, LengthCountsOnlyTheDataBytesTheFileHolds) {
-  TempDir dir;
   for (std::uint32_t declared : {0xFFFFFFFFu, 0x7FFFF000u, 176401u}) {
-    const auto run = probe(dir.write(
-        "cut.wav", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(declared, 176400).bytes()));
+    const auto run =
+        probeBytes(WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(declared, 176400).bytes());
     EXPECT_EQ(run.result, 1.0) << declared;
     EXPECT_EQ(run.outcome.values.dataSize, declared);
     EXPECT_NE(run.boxes.at(0).prompt.find("Number of  samples =" + Str(declared)),
               std::string::npos);
   }
-  const auto headerOnly = probe(dir.write(
-      "empty.wav", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(1000, 0).raw("x").bytes()));
+  const auto headerOnly =
+      probeBytes(WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(1000, 0).raw("x").bytes());
   EXPECT_EQ(headerOnly.result, 1.0 / 176400);
 }
 
@@ -270,7 +253,6 @@ TEST(Probe, SpecialFilesAreRefusedWithoutBlocking) {
 }
 
 TEST(Probe, EveryCutOfAFileGivesExactlyOneReport) {
-  TempDir dir;
   const std::string whole = WaveBuilder()
                                 .chunk("LIST", "INFOINAM" + le32(16) + "a tone of A-440")
                                 .fmt(1, 2, 44100, 16)
@@ -279,7 +261,7 @@ TEST(Probe, EveryCutOfAFileGivesExactlyOneReport) {
   const std::size_t fmtEnd = whole.find("fmt ") + 4;
   ASSERT_GT(fmtEnd, 45u);
   for (std::size_t length = 0; length <= whole.size(); ++length) {
-    const auto run = probe(dir.write("cut.wav", whole.substr(0, length)));
+    const auto run = probeBytes(whole.substr(0, length));
     ASSERT_EQ(run.boxes.size(), 1u) << length;
     const Report expected = length <= 44      ? Report::kTooShort
                             : length < fmtEnd ? Report::kInvalidIdentifier

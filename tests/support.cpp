@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "runtime/memory_file_system.h"
 #include "wave_builder.h"
 
 namespace pelorin::testing {
@@ -38,13 +39,31 @@ int RecordingSink::show(std::string_view prompt, std::int32_t buttons,
   return kOkAnswer;
 }
 
+namespace {
+
+ProbeRun probeIn(RuntimeContext& ctx, const RecordingSink& sink, const std::string& path) {
+  ProbeRun run;
+  run.outcome = probeWaveFile(ctx, path);
+  run.result = run.outcome.result;
+  run.boxes = sink.boxes;
+  return run;
+}
+
+}  // namespace
+
 ProbeRun probe(const std::string& path) {
   RecordingSink sink;
   RuntimeContext ctx(sink);
-  ProbeRun run;
-  run.result = GetSondur(ctx, path, &run.outcome);
-  run.boxes = sink.boxes;
-  return run;
+  return probeIn(ctx, sink, path);
+}
+
+ProbeRun probeBytes(std::string bytes) {
+  const std::string path = "/memory/file.wav";
+  MemoryFileSystem files;
+  files.add(path, std::move(bytes));
+  RecordingSink sink;
+  RuntimeContext ctx(sink, files);
+  return probeIn(ctx, sink, path);
 }
 
 int openDescriptorCount() {

@@ -52,6 +52,8 @@ struct ProbeRun {
   std::vector<ShownBox> boxes;
 };
 ProbeRun probe(const std::string& path);
+/// One probe of a file that holds `bytes`, read from memory.
+ProbeRun probeBytes(std::string bytes);
 
 /// How many descriptors this process has open.
 int openDescriptorCount();

@@ -31,17 +31,37 @@ class ScriptedDialog : public CommonDialog {
   bool cancelErrorSeen = false;
   std::string filterSeen;
 
-  void ShowOpen(RuntimeContext& ctx) override {
+  bool ShowOpen(RuntimeContext& ctx) override {
     ++shown;
     flagsSeen = Flags;
     cancelErrorSeen = CancelError;
     filterSeen = Filter;
     if (!answer) {
       if (CancelError) ctx.raise(ErrorNumber::kCancelSelected);
-      return;
+      return false;
     }
     FileName = *answer;
+    return true;
   }
+};
+
+// A window with a scripted dialog and a recorder of its message boxes.
+struct RecordedForm {
+  RecordedForm()
+      : dialog(new ScriptedDialog),
+        boxes(new testing::RecordingSink),
+        form(std::unique_ptr<CommonDialog>(dialog), std::unique_ptr<MessageBoxSink>(boxes)) {}
+
+  // The text a recorded box showed: its prompt in display form.
+  QString text(int box) const { return displayPrompt(boxes->boxes.at(box).prompt); }
+  QString title(int box) const {
+    return QString::fromStdString(boxes->boxes.at(box).title.value_or("Pelorin"));
+  }
+  int count() const { return static_cast<int>(boxes->boxes.size()); }
+
+  ScriptedDialog* dialog;
+  testing::RecordingSink* boxes;
+  Form1 form;
 };
 
 // A message box as it appeared on screen.
@@ -142,54 +162,42 @@ void UiTest::everyWayOfPressingTheButtonShowsOneBox_data() {
 void UiTest::everyWayOfPressingTheButtonShowsOneBox() {
   QFETCH(QString, how);
   const std::string path = dir_.write("tone.wav", canonicalWave());
-  auto dialog = std::make_unique<ScriptedDialog>();
-  ScriptedDialog* scripted = dialog.get();
+  RecordedForm recorded;
+  ScriptedDialog* scripted = recorded.dialog;
+  Form1& form = recorded.form;
   scripted->answer = path;
-  Form1 form(std::move(dialog));
   form.show();
   QVERIFY(QTest::qWaitForWindowActive(&form));
 
-  ModalWatcher watcher;
-  watcher.run([&] {
-    if (how == "mouse") QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
-    if (how == "alt-c") QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::AltModifier);
-    if (how == "space") QTest::keyClick(form.cmdClickMe, Qt::Key_Space);
-    if (how == "enter") QTest::keyClick(form.cmdClickMe, Qt::Key_Return);
-    // A mnemonic animates the click, which lands a moment later.
-    QTRY_COMPARE(scripted->shown, 1);
-  });
+  if (how == "mouse") QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
+  if (how == "alt-c") QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::AltModifier);
+  if (how == "space") QTest::keyClick(form.cmdClickMe, Qt::Key_Space);
+  if (how == "enter") QTest::keyClick(form.cmdClickMe, Qt::Key_Return);
+  // A mnemonic animates the click, which lands a moment later.
+  QTRY_COMPARE(scripted->shown, 1);
 
-  QCOMPARE(scripted->shown, 1);
   QCOMPARE(scripted->flagsSeen, 4);
   QVERIFY(scripted->cancelErrorSeen);
   QCOMPARE(scripted->filterSeen, std::string("Wave Files (*.wav)|*.wav|All Files (*.*)|*.*"));
-  QCOMPARE(watcher.boxes.size(), 1);
-  const SeenBox& box = watcher.boxes[0];
-  QCOMPARE(box.title, QStringLiteral("Wav file info..."));
-  QCOMPARE(box.text, QStringLiteral("ckID1 =RIFF\nRiffID =WAVE\nckID2 =fmt \nFilename =") +
-                         fromUtf8(path) +
-                         QStringLiteral("\nFormat tag = 1\nFormat Chunk Length = 16\n"
-                                        "Sample rate = 44100\nBits/Sample = 16\n"
-                                        "Number of channels = 2\nNumber of  samples = 176400\n"
-                                        "Length = 1 seconds."));
-  QCOMPARE(box.buttonCount, 1);
-  QVERIFY(box.okButton);
-  QCOMPARE(box.icon, QMessageBox::NoIcon);
+  QCOMPARE(recorded.count(), 1);
+  QCOMPARE(recorded.title(0), QStringLiteral("Wav file info..."));
+  QCOMPARE(recorded.boxes->boxes[0].buttons, 0);
+  QCOMPARE(recorded.text(0),
+           QStringLiteral("ckID1 =RIFF\nRiffID =WAVE\nckID2 =fmt \nFilename =") + fromUtf8(path) +
+               QStringLiteral("\nFormat tag = 1\nFormat Chunk Length = 16\n"
+                              "Sample rate = 44100\nBits/Sample = 16\n"
+                              "Number of channels = 2\nNumber of  samples = 176400\n"
+                              "Length = 1 seconds."));
 }
 
 void UiTest::cancelShowsNothing() {
-  auto dialog = std::make_unique<ScriptedDialog>();
-  ScriptedDialog* scripted = dialog.get();
-  Form1 form(std::move(dialog));
+  RecordedForm recorded;
+  Form1& form = recorded.form;
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
-  ModalWatcher watcher;
-  watcher.run([&] {
-    QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
-    QTest::qWait(100);
-  });
-  QCOMPARE(scripted->shown, 1);
-  QCOMPARE(watcher.boxes.size(), 0);
+  QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
+  QCOMPARE(recorded.dialog->shown, 1);
+  QCOMPARE(recorded.count(), 0);
   QVERIFY(form.isVisible());
   QCOMPARE(form.windowTitle(), QStringLiteral("Wave file Info"));
   QCOMPARE(form.size(), QSize(231, 107));
@@ -235,9 +243,7 @@ void UiTest::filterEntriesListTheRightFiles() {
 
 void UiTest::realFileDialogEndsInTheRightBox() {
   const std::string path = dir_.write("real.wav", canonicalWave(88200));
-  auto dialog = std::make_unique<QtCommonDialog>(nullptr);
-  dialog->useQtDialog(true);
-  Form1 form(std::move(dialog));
+  Form1 form(std::make_unique<QtCommonDialog>(nullptr));
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   ModalWatcher watcher;
@@ -324,17 +330,17 @@ void UiTest::filesFromTheCommandLineShowOneBoxEachInOrder() {
   const std::string first = dir_.write("first.wav", canonicalWave(44100));
   const std::string second = dir_.write("second.wav", canonicalWave(88200));
   const std::string missing = dir_ / "missing.wav";
-  Form1 form(std::make_unique<ScriptedDialog>());
+  RecordedForm recorded;
+  Form1& form = recorded.form;
   form.show();
-  ModalWatcher watcher;
-  watcher.run([&] { form.probeFiles({first, second, missing}); });
-  QCOMPARE(watcher.boxes.size(), 3);
-  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(first) + "\n"));
-  QVERIFY(watcher.boxes[0].text.endsWith(QStringLiteral("Length = 0.25 seconds.")));
-  QVERIFY(watcher.boxes[1].text.contains(QStringLiteral("Filename =") + fromUtf8(second) + "\n"));
-  QVERIFY(watcher.boxes[1].text.endsWith(QStringLiteral("Length = 0.5 seconds.")));
-  QCOMPARE(watcher.boxes[2].title, QStringLiteral("Pelorin"));
-  QCOMPARE(watcher.boxes[2].text,
+  form.probeFiles({first, second, missing});
+  QCOMPARE(recorded.count(), 3);
+  QVERIFY(recorded.text(0).contains(QStringLiteral("Filename =") + fromUtf8(first) + "\n"));
+  QVERIFY(recorded.text(0).endsWith(QStringLiteral("Length = 0.25 seconds.")));
+  QVERIFY(recorded.text(1).contains(QStringLiteral("Filename =") + fromUtf8(second) + "\n"));
+  QVERIFY(recorded.text(1).endsWith(QStringLiteral("Length = 0.5 seconds.")));
+  QCOMPARE(recorded.title(2), QStringLiteral("Pelorin"));
+  QCOMPARE(recorded.text(2),
            QStringLiteral("Error opening file ") + fromUtf8(missing) + "\n 53 - File not found");
   // The window stays, and its next dialog opens where the last file was.
   QVERIFY(form.isVisible());
@@ -376,42 +382,38 @@ bool dragAndDrop(QWidget& target, QMimeData& mime) {
 void UiTest::droppedFilesAreProbedInOrder() {
   const std::string first = dir_.write("dropped-b.wav", canonicalWave());
   const std::string second = dir_.write("dropped-a.wav", canonicalWave(88200));
-  Form1 form(std::make_unique<ScriptedDialog>());
+  RecordedForm recorded;
+  Form1& form = recorded.form;
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(fromUtf8(first)),
                 QUrl(QStringLiteral("https://example.org/x.wav")),
                 QUrl::fromLocalFile(fromUtf8(second))});
-  ModalWatcher watcher;
-  watcher.run([&] {
-    QVERIFY(dragAndDrop(form, mime));
-    QTRY_COMPARE(watcher.boxes.size(), 2);
-  });
-  QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(first) + "\n"));
-  QVERIFY(watcher.boxes[1].text.contains(QStringLiteral("Filename =") + fromUtf8(second) + "\n"));
-  QVERIFY(watcher.boxes[1].text.endsWith(QStringLiteral("Length = 0.5 seconds.")));
+  QVERIFY(dragAndDrop(form, mime));
+  QTRY_COMPARE(recorded.count(), 2);
+  QVERIFY(recorded.text(0).contains(QStringLiteral("Filename =") + fromUtf8(first) + "\n"));
+  QVERIFY(recorded.text(1).contains(QStringLiteral("Filename =") + fromUtf8(second) + "\n"));
+  QVERIFY(recorded.text(1).endsWith(QStringLiteral("Length = 0.5 seconds.")));
 }
 
 void UiTest::dropWithoutLocalFilesIsRefused() {
-  Form1 form(std::make_unique<ScriptedDialog>());
+  RecordedForm recorded;
+  Form1& form = recorded.form;
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   QMimeData web;
   web.setUrls({QUrl(QStringLiteral("https://example.org/tone.wav"))});
   QMimeData text;
   text.setText(QStringLiteral("/tmp/tone.wav"));
-  ModalWatcher watcher;
-  watcher.run([&] {
-    QVERIFY(!dragAndDrop(form, web));
-    QVERIFY(!dragAndDrop(form, text));
-    // A drop that skips the enter step is refused as well.
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&form, &drop);
-    QVERIFY(!drop.isAccepted());
-    QTest::qWait(100);
-  });
-  QCOMPARE(watcher.boxes.size(), 0);
+  QVERIFY(!dragAndDrop(form, web));
+  QVERIFY(!dragAndDrop(form, text));
+  // A drop that skips the enter step is refused as well.
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &drop);
+  QVERIFY(!drop.isAccepted());
+  QTest::qWait(100);
+  QCOMPARE(recorded.count(), 0);
 }
 
 void UiTest::droppedNamesKeepTheirBytes() {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/file.h"
+#include "runtime/posix_file_system.h"
 
 namespace pelorin::cli {
 
@@ -27,18 +27,13 @@ unsigned coreCount() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// The command line's message-box sink: keeps the title the box shows; the prompt stays in the
-// probe's outcome.
-class TitleCapture : public MessageBoxSink {
+// The command line's message-box sink: the box is dismissed at once, since the report is
+// written from the probe's outcome in the format asked for.
+class DismissingSink : public MessageBoxSink {
  public:
-  int show(std::string_view, std::int32_t, std::optional<std::string_view> title) override {
-    title_ = title.value_or(kApplicationTitle);
+  int show(std::string_view, std::int32_t, std::optional<std::string_view>) override {
     return kOkAnswer;
   }
-  std::string_view title() const { return title_; }
-
- private:
-  std::string_view title_ = kApplicationTitle;  // a literal of the probe's, never freed
 };
 
 // The open-failure report of a folder that a walk could not read.
@@ -46,9 +41,12 @@ void reportUnreadableFolder(const Item& item, ProbeOutcome& outcome) {
   const ErrorNumber number = item.folderErrno == EACCES || item.folderErrno == EPERM
                                  ? ErrorNumber::kPermissionDenied
                                  : openFailure(item.folderErrno, item.path);
-  outcome.reset();
+  outcome.report = Report::kOpenFailure;
+  outcome.values = SondurValues{};
   outcome.errorNumber = static_cast<std::int32_t>(number);
   outcome.errorDescription.assign(errorDescription(outcome.errorNumber));
+  outcome.title = kApplicationTitle;
+  outcome.result = 0;
   openFailurePrompt(outcome.prompt, item.path, outcome.errorNumber, outcome.errorDescription);
 }
 
@@ -63,28 +61,26 @@ struct Chunk {
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober {
  public:
-  explicit Prober(Format format) : format_(format), ctx_(titles_) {}
+  explicit Prober(Format format) : format_(format), ctx_(boxes_) {}
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
     chunk.tally = Tally{};
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
-      std::string_view title = kApplicationTitle;
       if (item.folderErrno != 0) {
         reportUnreadableFolder(item, outcome_);
       } else {
-        GetSondur(ctx_, item.path, &outcome_);
-        title = titles_.title();
+        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
       }
-      appendReport(chunk.output, format_, item.path, outcome_, title, scratch_);
+      appendReport(chunk.output, format_, item.path, outcome_, scratch_);
       chunk.tally.add(outcome_);
     }
   }
 
  private:
   Format format_;
-  TitleCapture titles_;
+  DismissingSink boxes_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;

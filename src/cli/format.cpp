@@ -258,7 +258,7 @@ void appendJsonString(std::string& out, std::string_view text) {
 }
 
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      std::string_view title, FormatScratch& scratch) {
+                      FormatScratch& scratch) {
   const SondurValues& v = outcome.values;
   JsonLine line(scratch);
   line.raw("{\"path\":");
@@ -266,7 +266,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   line.key("report");
   line.string(reportName(outcome.report));
   line.key("title");
-  line.string(title);
+  line.string(outcome.title);
   line.key("prompt");
   line.string(outcome.prompt);
   line.key("riffId");
@@ -359,17 +359,30 @@ void appendSummary(std::string& out, Format format, const Tally& tally) {
 }
 
 void appendReport(std::string& out, Format format, const std::string& path,
-                  const ProbeOutcome& outcome, std::string_view title, FormatScratch& scratch) {
+                  const ProbeOutcome& outcome, FormatScratch& scratch) {
   switch (format) {
     case Format::kJson:
-      appendJsonReport(out, path, outcome, title, scratch);
+      appendJsonReport(out, path, outcome, scratch);
       break;
     case Format::kTsv:
       appendTsvReport(out, path, outcome, scratch);
       break;
     case Format::kText:
-      appendTextReport(out, title, outcome.prompt);
+      appendTextReport(out, outcome.title, outcome.prompt);
       break;
+  }
+}
+
+std::string_view reportName(Report report) {
+  switch (report) {
+    case Report::kOpenFailure:
+      return "open-failure";
+    case Report::kTooShort:
+      return "too-short";
+    case Report::kInvalidIdentifier:
+      return "invalid-identifier";
+    default:
+      return "information";
   }
 }
 

@@ -36,7 +36,7 @@ void appendJsonString(std::string& out, std::string_view text);
 
 /// Appends one report as a JSON object on one line, ending in a line feed.
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      std::string_view title, FormatScratch& scratch);
+                      FormatScratch& scratch);
 
 /// The header line of --tsv output.
 void appendTsvHeader(std::string& out);
@@ -52,6 +52,9 @@ void appendSummary(std::string& out, Format format, const Tally& tally);
 
 /// Appends one report in `format`.
 void appendReport(std::string& out, Format format, const std::string& path,
-                  const ProbeOutcome& outcome, std::string_view title, FormatScratch& scratch);
+                  const ProbeOutcome& outcome, FormatScratch& scratch);
+
+/// Report names as the command line writes them ("information", "open-failure", ...).
+std::string_view reportName(Report report);
 
 }  // namespace pelorin::cli

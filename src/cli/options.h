@@ -49,7 +49,6 @@ inline constexpr std::string_view kHelp =
     "Exit status: 0 when every file got the information report, 1 when any got another\n"
     "report, 2 for a usage error, 3 when the output could not be written.\n";
 
-
 /// Parses the arguments (without the program's name). On a usage error returns nothing and
 /// says why on `err`, followed by the usage.
 std::optional<Options> parseArgs(const std::vector<std::string>& args, std::ostream& err);

@@ -18,13 +18,12 @@ bool headerFits(std::int64_t position, std::int64_t fileLength) {
 
 ChunkPositions WalkChunks(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t fileLength) {
   ChunkPositions found;
-  const std::int64_t resumeAt = SeekPosition(ctx, fileNumber);
   std::int64_t position = kFirstChunkPosition;
   for (int examined = 0; examined < kMaxChunkHeaders && headerFits(position, fileLength);
        ++examined) {
     FixedText<kChunkHeaderLength> header;
     FileSeek(ctx, fileNumber, position);
-    Get(ctx, fileNumber, header);
+    GetText(ctx, fileNumber, header);
     const std::string_view id = header.view().substr(0, 4);
     if (found.fmt == 0 && id == "fmt ") found.fmt = position;
     if (found.data == 0 && id == "data") found.data = position;
@@ -32,7 +31,6 @@ ChunkPositions WalkChunks(RuntimeContext& ctx, std::int16_t fileNumber, std::int
     const std::uint32_t size = readU32LE(header.bytes.data() + 4);
     position += kChunkHeaderLength + size + (size & 1);
   }
-  if (resumeAt >= 1) FileSeek(ctx, fileNumber, resumeAt);
   return found;
 }
 

@@ -19,7 +19,7 @@ struct ChunkPositions {
 /// first 12 bytes hold: an 8-byte header (identifier, then little-endian unsigned size), the next
 /// chunk after the body and one pad byte when the size is odd. Stops once both chunks are found,
 /// at a header that does not fit in `fileLength` bytes, or after kMaxChunkHeaders headers.
-/// Leaves the file's read position where it found it.
+/// Moves the file's read position.
 ChunkPositions WalkChunks(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t fileLength);
 
 }  // namespace pelorin

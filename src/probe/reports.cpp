@@ -61,28 +61,4 @@ void informationPrompt(Text& prompt, const std::string& FileName, const SondurVa
   prompt.append(" seconds.");
 }
 
-std::string_view reportTitle(Report report) {
-  switch (report) {
-    case Report::kInvalidIdentifier:
-      return kInvalidIdentifierTitle;
-    case Report::kInformation:
-      return kInformationTitle;
-    default:
-      return kApplicationTitle;
-  }
-}
-
-std::string_view reportName(Report report) {
-  switch (report) {
-    case Report::kOpenFailure:
-      return "open-failure";
-    case Report::kTooShort:
-      return "too-short";
-    case Report::kInvalidIdentifier:
-      return "invalid-identifier";
-    default:
-      return "information";
-  }
-}
-
 }  // namespace pelorin

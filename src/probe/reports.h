@@ -44,10 +44,4 @@ void invalidIdentifierPrompt(Text& prompt, const SondurValues& values);
 /// The eleven lines of header fields and the length, with no line break after the last.
 void informationPrompt(Text& prompt, const std::string& FileName, const SondurValues& values);
 
-/// The title a sink shows for `report`: the application's title where the box has none.
-std::string_view reportTitle(Report report);
-
-/// Report names as the command line writes them ("information", "open-failure", ...).
-std::string_view reportName(Report report);
-
 }  // namespace pelorin

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::size_t kHeaderWindowLength = 100;
 constexpr std::int64_t kMinimumFileLength = 45;  // 44 bytes or fewer hold no sound
+constexpr std::int64_t kFormTypeEnd = 13;        // the position after the form type "WAVE"
 
 using HeaderWindowText = FixedText<kHeaderWindowLength>;
 
@@ -22,10 +23,28 @@ std::int16_t searchWindow(RuntimeContext& ctx, const HeaderWindowText& HeaderWin
   return NarrowToInt16(ctx, InStr(1, HeaderWindow.view(), identifier));
 }
 
-template <typename Field>
-void readAt(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t position, Field& field) {
-  FileSeek(ctx, fileNumber, position);
-  Get(ctx, fileNumber, field);
+// Each read is two steps, as the probe's failure handling needs: positioning, then the read at
+// the position. A failed positioning leaves the read at the previous position.
+template <std::size_t N>
+void readTextAt(RuntimeContext& ctx, std::int16_t file, std::int64_t position, FixedText<N>& text) {
+  FileSeek(ctx, file, position);
+  GetText(ctx, file, text);
+}
+
+void readI16At(RuntimeContext& ctx, std::int16_t file, std::int64_t position, std::int16_t& value) {
+  FileSeek(ctx, file, position);
+  GetI16LE(ctx, file, value);
+}
+
+void readI32At(RuntimeContext& ctx, std::int16_t file, std::int64_t position, std::int32_t& value) {
+  FileSeek(ctx, file, position);
+  GetI32LE(ctx, file, value);
+}
+
+void readU32At(RuntimeContext& ctx, std::int16_t file, std::int64_t position,
+               std::uint32_t& value) {
+  FileSeek(ctx, file, position);
+  GetU32LE(ctx, file, value);
 }
 
 // Reads the identifiers, the format fields and the data size, each from its own position.
@@ -35,25 +54,25 @@ void readAt(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t position,
 std::int64_t readHeader(RuntimeContext& ctx, std::int16_t fileNumber, std::int64_t fileLength,
                         SondurValues& v) {
   HeaderWindowText HeaderWindow;
-  readAt(ctx, fileNumber, 1, HeaderWindow);
-  readAt(ctx, fileNumber, 1, v.riffId);
-  readAt(ctx, fileNumber, 9, v.formType);
+  readTextAt(ctx, fileNumber, 1, HeaderWindow);
+  readTextAt(ctx, fileNumber, 1, v.riffId);
+  readTextAt(ctx, fileNumber, 9, v.formType);
 
   const ChunkPositions walked = WalkChunks(ctx, fileNumber, fileLength);
-  // Where "fmt " is found nowhere, positioning to 0 fails and fmtId is read where the read of
-  // formType left off.
   std::int64_t chunkPos = walked.fmt != 0 ? walked.fmt : searchWindow(ctx, HeaderWindow, "fmt ");
-  readAt(ctx, fileNumber, chunkPos, v.fmtId);
-  readAt(ctx, fileNumber, chunkPos + 4, v.fmtChunkLength);
-  readAt(ctx, fileNumber, chunkPos + 8, v.formatTag);
-  readAt(ctx, fileNumber, chunkPos + 10, v.channels);
-  readAt(ctx, fileNumber, chunkPos + 12, v.sampleRate);
-  readAt(ctx, fileNumber, chunkPos + 22, v.bitsPerSample);
+  // Where "fmt " is found nowhere its position is 0, which no read can be positioned to: the
+  // identifier is then the four bytes after the form type, where the read before it ended.
+  readTextAt(ctx, fileNumber, chunkPos != 0 ? chunkPos : kFormTypeEnd, v.fmtId);
+  readI32At(ctx, fileNumber, chunkPos + 4, v.fmtChunkLength);
+  readI16At(ctx, fileNumber, chunkPos + 8, v.formatTag);
+  readI16At(ctx, fileNumber, chunkPos + 10, v.channels);
+  readI32At(ctx, fileNumber, chunkPos + 12, v.sampleRate);
+  readI16At(ctx, fileNumber, chunkPos + 22, v.bitsPerSample);
 
   chunkPos = walked.data != 0 ? walked.data : searchWindow(ctx, HeaderWindow, "data");
   // Without a data chunk there is no size to read: the bytes at 0 + 4 belong to the RIFF
   // header, and would pass for a length of sound that is not there.
-  if (chunkPos != 0) readAt(ctx, fileNumber, chunkPos + 4, v.dataSize);
+  if (chunkPos != 0) readU32At(ctx, fileNumber, chunkPos + 4, v.dataSize);
   return chunkPos;
 }
 
@@ -78,31 +97,37 @@ double computeLength(RuntimeContext& ctx, const SondurValues& v, double dataByte
   return lengthSeconds;
 }
 
-// Shows the report whose prompt is in `out.prompt`.
-double show(RuntimeContext& ctx, ProbeOutcome& out, Report report) {
+// Shows the report whose prompt is in `out.prompt`; the open failure and the too-short report
+// give no title, so the box shows the application's.
+ProbeOutcome show(RuntimeContext& ctx, ProbeOutcome& out, Report report) {
   out.report = report;
   if (report == Report::kOpenFailure || report == Report::kTooShort) {
+    out.title = kApplicationTitle;
     MsgBox(ctx, out.prompt);
   } else {
-    MsgBox(ctx, out.prompt, kOkOnly, reportTitle(report));
+    out.title = report == Report::kInformation ? kInformationTitle : kInvalidIdentifierTitle;
+    MsgBox(ctx, out.prompt, kOkOnly, out.title);
   }
-  return report == Report::kInformation ? out.values.lengthSeconds : 0;
+  out.result = report == Report::kInformation ? out.values.lengthSeconds : 0;
+  return std::move(out);
+}
+
+// Back to the starting values, keeping the texts' storage.
+void resetKeepingStorage(ProbeOutcome& out) {
+  out.report = Report::kOpenFailure;
+  out.values = SondurValues{};
+  out.errorNumber = 0;
+  out.errorDescription.clear();
+  out.title = kApplicationTitle;
+  out.prompt.clear();
+  out.result = 0;
 }
 
 }  // namespace
 
-void ProbeOutcome::reset() {
-  report = Report::kOpenFailure;
-  values = SondurValues{};
-  errorNumber = 0;
-  errorDescription.clear();
-  prompt.clear();
-}
-
-double GetSondur(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome* outcome) {
-  ProbeOutcome local;
-  ProbeOutcome& out = outcome ? *outcome : local;
-  out.reset();
+ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome reuse) {
+  ProbeOutcome out = std::move(reuse);
+  resetKeepingStorage(out);
   SondurValues& v = out.values;
   OnErrorResumeNext resumeNext(ctx);
 
@@ -134,6 +159,10 @@ double GetSondur(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome*
   v.lengthSeconds = computeLength(ctx, v, playableDataBytes(v.dataSize, dataPos, fileLength));
   informationPrompt(out.prompt, FileName, v);
   return show(ctx, out, Report::kInformation);
+}
+
+double GetSondur(RuntimeContext& ctx, const std::string& FileName) {
+  return probeWaveFile(ctx, FileName).result;
 }
 
 }  // namespace pelorin

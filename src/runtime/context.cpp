@@ -9,7 +9,6 @@ void RuntimeContext::raise(ErrorNumber number) {
 
 int MsgBox(RuntimeContext& ctx, std::string_view prompt, std::int32_t buttons,
            std::optional<std::string_view> title) {
-  ctx.files.releaseHeldHandle();
   return ctx.messageBoxSink->show(prompt, buttons, title);
 }
 

@@ -29,8 +29,7 @@ class MessageBoxSink {
                    std::optional<std::string_view> title) = 0;
 };
 
-/// Shows a modal message box through the context's sink and returns its answer. The runtime
-/// releases every file it still holds for the caller before the box appears.
+/// Shows a modal message box through the context's sink and returns its answer.
 int MsgBox(RuntimeContext& ctx, std::string_view prompt, std::int32_t buttons = kOkOnly,
            std::optional<std::string_view> title = std::nullopt);
 

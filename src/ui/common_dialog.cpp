@@ -33,12 +33,12 @@ QStringList nameFiltersFor(const std::string& filterText) {
   return filters;
 }
 
-void QtCommonDialog::ShowOpen(RuntimeContext& ctx) {
+bool QtCommonDialog::ShowOpen(RuntimeContext& ctx) {
   QFileDialog dialog(parent_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, qtDialog_);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(nameFiltersFor(Filter));
   if (FileName.empty()) {
     dialog.setDirectory(QDir::currentPath());
@@ -49,9 +49,10 @@ void QtCommonDialog::ShowOpen(RuntimeContext& ctx) {
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     if (CancelError) ctx.raise(ErrorNumber::kCancelSelected);
-    return;
+    return false;
   }
   FileName = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+  return true;
 }
 
 }  // namespace pelorin

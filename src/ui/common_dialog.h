@@ -25,24 +25,22 @@ class CommonDialog {
   /// The full path of the chosen file, as the file system spells it; kept between calls.
   std::string FileName;
 
-  /// Shows the modal open dialog and returns when a file was chosen or the dialog cancelled.
-  virtual void ShowOpen(RuntimeContext& ctx) = 0;
+  /// Shows the modal open dialog; returns true once a file was chosen, false when the dialog
+  /// was cancelled (raising "Cancel was selected." in `ctx` too, where CancelError asks for it).
+  virtual bool ShowOpen(RuntimeContext& ctx) = 0;
 };
 
-/// The platform's open dialog, through QFileDialog. The first call opens in the current folder;
-/// later calls open in the folder of the previous choice with its name filled in.
+/// The open dialog, through Qt's own QFileDialog rather than a desktop's, whose modes and
+/// writes we cannot control. The first call opens in the current folder; later calls open in
+/// the folder of the previous choice with its name filled in.
 class QtCommonDialog : public CommonDialog {
  public:
   explicit QtCommonDialog(QWidget* parent) : parent_(parent) {}
 
-  void ShowOpen(RuntimeContext& ctx) override;
-
-  /// Uses Qt's own dialog rather than the platform's (for tests that drive it).
-  void useQtDialog(bool qtDialog) { qtDialog_ = qtDialog; }
+  bool ShowOpen(RuntimeContext& ctx) override;
 
  private:
   QWidget* parent_;
-  bool qtDialog_ = false;
 };
 
 /// QFileDialog name filters for a "description|pattern|..." filter text. Each description

@@ -18,11 +18,11 @@ constexpr std::int32_t kHideReadOnly = 4;
 
 }  // namespace
 
-Form1::Form1(std::unique_ptr<CommonDialog> dialog)
+Form1::Form1(std::unique_ptr<CommonDialog> dialog, std::unique_ptr<MessageBoxSink> boxes)
     : cmdClickMe(new QPushButton(QStringLiteral("&Click Me!"), this)),
       CMDialog1(dialog ? std::move(dialog) : std::make_unique<QtCommonDialog>(this)),
-      messageBoxes_(this),
-      ctx_(messageBoxes_) {
+      messageBoxes_(boxes ? std::move(boxes) : std::make_unique<QtMessageBoxSink>(this)),
+      ctx_(*messageBoxes_) {
   setWindowTitle(QStringLiteral("Wave file Info"));
   setFixedSize(kClientSize);
   cmdClickMe->setGeometry(kButtonBounds);
@@ -40,8 +40,7 @@ void Form1::cmdClickMe_Click() {
   CMDialog1->Flags = kHideReadOnly;
   CMDialog1->CancelError = true;
   CMDialog1->Filter = kWaveFilter;
-  CMDialog1->ShowOpen(ctx_);
-  if (ctx_.Err.Number == static_cast<std::int32_t>(ErrorNumber::kCancelSelected)) return;
+  if (!CMDialog1->ShowOpen(ctx_)) return;  // cancelled: nothing to probe
   probeFiles({CMDialog1->FileName});
 }
 

@@ -35,8 +35,10 @@ class Form1 : public QWidget {
   /// The button's place in the client area.
   static constexpr QRect kButtonBounds{72, 40, 97, 33};
 
-  /// A window with the platform's open dialog, or with `dialog` where one is given (tests).
-  explicit Form1(std::unique_ptr<CommonDialog> dialog = nullptr);
+  /// A window with Qt's open dialog and message boxes, or with `dialog` and `boxes` where they
+  /// are given (tests).
+  explicit Form1(std::unique_ptr<CommonDialog> dialog = nullptr,
+                 std::unique_ptr<MessageBoxSink> boxes = nullptr);
   ~Form1() override;
 
   QPushButton* cmdClickMe;
@@ -57,7 +59,7 @@ class Form1 : public QWidget {
  private:
   void probeChosenFile(const std::string& path);
 
-  QtMessageBoxSink messageBoxes_;
+  std::unique_ptr<MessageBoxSink> messageBoxes_;
   RuntimeContext ctx_;
   std::deque<std::string> pending_;
   bool probing_ = false;

@@ -1,0 +1,140 @@
+#include "runtime/posix_file_system.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace pelorin {
+
+namespace {
+
+// The folder part of `path`: up to its last "/" once trailing slashes are gone; "." when it has
+// none, "/" when that is all there is.
+std::string folderOf(const std::string& path) {
+  std::string_view trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
+  const std::size_t slash = trimmed.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return std::string(trimmed.substr(0, slash));
+}
+
+bool existsAsNonRegular(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+bool folderExists(const std::string& path) {
+  struct stat st;
+  return ::stat(folderOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isNameTheSystemCannotTake(const std::string& path) {
+  return path.empty() || path.find('\0') != std::string::npos;
+}
+
+// Reads up to `count` bytes at `offset`, fewer only at the end of the file. Returns the bytes
+// read, or -1 when the device fails. The one place where an interrupted read is retried.
+ssize_t readFully(int fd, std::int64_t offset, char* out, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, out + done, count - done, offset + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// Opens a regular file for reading without blocking (a FIFO or a device must never stall the
+// probe) and without becoming its controlling terminal, then reads its head.
+OpenResult openRegularFile(const std::string& path, std::shared_ptr<const OpenedFile>& found) {
+  if (isNameTheSystemCannotTake(path)) return {nullptr, ErrorNumber::kBadFileNameOrNumber};
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd) return {nullptr, openFailure(errno, path)};
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return {nullptr, ErrorNumber::kPathFileAccessError};
+  }
+  auto file = std::make_shared<OpenedFile>();
+  file->length = st.st_size;
+  const ssize_t got = readFully(fd.get(), 0, file->head.data(), file->head.size());
+  file->headLength = got > 0 ? static_cast<std::size_t>(got) : 0;
+  // A head read short of its size met the end of the file: no later read needs the descriptor.
+  // After a failed read it stays, so that later reads report the failure too.
+  if (got < 0 || file->headLength == file->head.size()) file->fd = std::move(fd);
+  found = file;
+  return {std::make_unique<PosixFile>(std::move(file)), ErrorNumber::kNone};
+}
+
+}  // namespace
+
+bool PosixFile::read(std::int64_t offset, char* out, std::size_t count) {
+  const OpenedFile& file = *file_;
+  std::size_t done = 0;
+  if (offset < static_cast<std::int64_t>(file.headLength)) {
+    done = std::min(count, file.headLength - static_cast<std::size_t>(offset));
+    std::memcpy(out, file.head.data() + offset, done);
+  }
+  if (done < count && file.fd) {
+    const ssize_t got = readFully(file.fd.get(), offset + done, out + done, count - done);
+    if (got < 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  std::memset(out + done, 0, count - done);
+  return true;
+}
+
+OpenResult PosixFileSystem::open(const std::string& path) {
+  last_.reset();
+  OpenResult opened = openRegularFile(path, last_);
+  if (last_) lastPath_.assign(path);  // reuses the room of earlier paths
+  return opened;
+}
+
+OpenResult PosixFileSystem::reopen(const std::string& path) {
+  if (!last_ || lastPath_ != path) return open(path);
+  return {std::make_unique<PosixFile>(std::move(last_)), ErrorNumber::kNone};
+}
+
+LengthResult PosixFileSystem::length(const std::string& path) {
+  if (last_ && lastPath_ == path) return {last_->length, ErrorNumber::kNone};
+  if (isNameTheSystemCannotTake(path)) return {0, ErrorNumber::kBadFileNameOrNumber};
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {0, openFailure(errno, path)};
+  return {st.st_size, ErrorNumber::kNone};
+}
+
+ErrorNumber openFailure(int errnoValue, const std::string& path) {
+  switch (errnoValue) {
+    case ENOENT:
+      return folderExists(path) ? ErrorNumber::kFileNotFound : ErrorNumber::kPathNotFound;
+    case ENOTDIR:
+      return ErrorNumber::kPathNotFound;
+    case EACCES:
+    case EPERM:
+      // What the path is decides before its permissions do.
+      return existsAsNonRegular(path) ? ErrorNumber::kPathFileAccessError
+                                      : ErrorNumber::kPermissionDenied;
+    case EMFILE:
+    case ENFILE:
+      return ErrorNumber::kTooManyFiles;
+    case ENAMETOOLONG:
+      return ErrorNumber::kBadFileNameOrNumber;
+    case EIO:
+      return ErrorNumber::kDeviceIoError;
+    default:  // ELOOP, ENXIO (a socket), and whatever else the system may say
+      return ErrorNumber::kPathFileAccessError;
+  }
+}
+
+std::unique_ptr<FileSystem> makeSystemFileSystem() {
+  return std::make_unique<PosixFileSystem>();
+}
+
+}  // namespace pelorin
