@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "runtime/unique_fd.h"
 
 namespace pelorin::testing {
 
@@ -20,13 +21,12 @@ struct CliRun {
 /// Runs the command line in-process with its output in memory.
 inline CliRun runCli(const std::vector<std::string>& args) {
   CliRun result;
-  const int fd = ::memfd_create("pelorin-cli-out", 0);
+  const UniqueFd out(::memfd_create("pelorin-cli-out", 0));
   std::ostringstream err;
-  result.status = cli::run(args, fd, err);
+  result.status = cli::run(args, out.get(), err);
   result.err = err.str();
-  result.out.resize(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)));
-  if (::pread(fd, result.out.data(), result.out.size(), 0) < 0) result.out.clear();
-  ::close(fd);
+  result.out.resize(static_cast<std::size_t>(::lseek(out.get(), 0, SEEK_END)));
+  if (::pread(out.get(), result.out.data(), result.out.size(), 0) < 0) result.out.clear();
   return result;
 }
 

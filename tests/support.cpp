@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "runtime/memory_file_system.h"
@@ -68,11 +69,10 @@ ProbeRun probeBytes(std::string bytes) {
 
 int openDescriptorCount() {
   int count = 0;
-  DIR* dir = ::opendir("/proc/self/fd");
-  while (const dirent* entry = ::readdir(dir)) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fd"), ::closedir);
+  while (const dirent* entry = ::readdir(dir.get())) {
     if (entry->d_name[0] != '.') ++count;
   }
-  ::closedir(dir);
   return count - 1;  // the descriptor of the listing itself
 }
 

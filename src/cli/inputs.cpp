@@ -13,6 +13,12 @@ namespace pelorin::cli {
 
 namespace {
 
+struct CloseFolder {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+// An open folder listing, closed when it goes.
+using FolderHandle = std::unique_ptr<DIR, CloseFolder>;
+
 bool endsWithWav(std::string_view name) {
   if (name.size() < 4) return false;
   const std::string_view tail = name.substr(name.size() - 4);
@@ -49,13 +55,9 @@ bool PathList::open(const std::string& name, char separator) {
     fd_ = 0;
     return true;
   }
-  fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  ownsFd_ = fd_ >= 0;
-  return ownsFd_;
-}
-
-PathList::~PathList() {
-  if (ownsFd_) ::close(fd_);
+  ownFd_.reset(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  fd_ = ownFd_.get();
+  return fd_ >= 0;
 }
 
 bool PathList::fill() {
@@ -127,19 +129,18 @@ bool Inputs::next(Item& item) {
 }
 
 bool Inputs::enterFolder(const std::string& path, Item& item) {
-  DIR* dir = ::opendir(path.c_str());
+  const FolderHandle dir(::opendir(path.c_str()));
   if (!dir) {
     item.path.assign(path);
     item.folderErrno = errno;
     return true;
   }
   Folder folder{path, {}, 0};
-  while (const dirent* entry = ::readdir(dir)) {
+  while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     folder.entries.push_back({std::string(name), entry->d_type});
   }
-  ::closedir(dir);
   std::sort(folder.entries.begin(), folder.entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
   walk_.push_back(std::move(folder));

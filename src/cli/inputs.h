@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "runtime/unique_fd.h"
 
 namespace pelorin::cli {
 
@@ -20,7 +21,6 @@ class PathList {
  public:
   /// Opens `name` ("-" for standard input); false with errno set when it cannot.
   bool open(const std::string& name, char separator);
-  ~PathList();
 
   /// The next non-empty path; false at the end of the list or on a read error (see error()).
   bool next(std::string& path);
@@ -29,8 +29,8 @@ class PathList {
  private:
   bool fill();
 
+  UniqueFd ownFd_;  // the list's descriptor, unless it is standard input
   int fd_ = -1;
-  bool ownsFd_ = false;
   char separator_ = '\n';
   std::vector<char> buffer_ = std::vector<char>(64 * 1024);
   std::size_t begin_ = 0;
