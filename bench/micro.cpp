@@ -19,7 +19,7 @@ namespace {
 
 class SilentSink : public pelorin::MessageBoxSink {
  public:
-  int show(std::string_view, std::int32_t, std::optional<std::string_view>) override {
+  int show(pelorin::PromptView, std::int32_t, std::optional<std::string_view>) override {
     return pelorin::kOkAnswer;
   }
 };
@@ -91,10 +91,10 @@ BENCHMARK(NumberTextOfAnInteger);
 
 void InformationPrompt(benchmark::State& state) {
   const pelorin::ProbeOutcome outcome = probedOnce();
-  std::string prompt;
+  pelorin::Prompt prompt;
   for (auto _ : state) {
     pelorin::informationPrompt(prompt, cachedWave(), outcome.values);
-    benchmark::DoNotOptimize(prompt.data());
+    benchmark::DoNotOptimize(prompt.text.data());
   }
 }
 BENCHMARK(InformationPrompt);

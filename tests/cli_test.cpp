@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <map>
@@ -31,13 +32,18 @@ TEST_F(Cli, TextReportsAreSeparatedByAnEmptyLine) {
   const auto run = runCli({tone, missing});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
-            "Wav file info...\n"
-            "ckID1 =RIFF\nRiffID =WAVE\nckID2 =fmt \nFilename =" +
+            "==> " + tone +
+                " <==\n"
+                "Wav file info...\n"
+                "ckID1 =RIFF\nRiffID =WAVE\nckID2 =fmt \nFilename =" +
                 tone +
                 "\n"
                 "Format tag = 1\nFormat Chunk Length = 16\nSample rate = 44100\nBits/Sample = 16\n"
                 "Number of channels = 2\nNumber of  samples = 176400\nLength = 1 seconds.\n"
                 "\n"
+                "==> " +
+                missing +
+                " <==\n"
                 "Pelorin\n"
                 "Error opening file " +
                 missing + "\n 53 - File not found\n");
@@ -137,6 +143,42 @@ TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {
   const auto run = runCli({"--json", shortOne});
   EXPECT_NE(run.out.find("\"lengthSeconds\":5.668934240362812e-06,"), std::string::npos);
   EXPECT_NE(run.out.find("Length = 5.66893424036281E-06 seconds."), std::string::npos);
+}
+
+TEST_F(Cli, NamesAndIdentifiersCannotForgeLinesOrRows) {
+  const std::string forged =
+      dir.write("x.wav\r\nLength = 99999 seconds.\r\n\r\nWav file info...",
+                WaveBuilder().formType("W\r\nE").fmt(1, 1, 8000, 8).data(8).bytes());
+  const std::string tone = dir.write("y.wav\r\nLength = 99999 seconds.", canonicalWave());
+  const auto lines = [](const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  EXPECT_EQ(lines(runCli({tone}).out), 12);   // the title and the prompt's eleven lines
+  EXPECT_EQ(lines(runCli({forged}).out), 4);  // the title and three identifiers
+  EXPECT_EQ(lines(runCli({"--tsv", tone, forged}).out), 3);
+  EXPECT_NE(runCli({tone}).out.find("y.wav\u240D\u240ALength = 99999 seconds.\n"),
+            std::string::npos);
+  EXPECT_NE(runCli({forged}).out.find("RiffID =W\u240D\u240AE\n"), std::string::npos);
+  EXPECT_NE(runCli({"--json", tone}).out.find("y.wav\\r\\nLength = 99999 seconds.\\r\\n"),
+            std::string::npos);
+}
+
+TEST_F(Cli, JsonPathBytesIdentifyNamesThatAreNotUtf8) {
+  struct Case {
+    const char* name;
+    const char* fileName;
+    const char* pathBytes;  // nullptr: no key
+  };
+  const Case cases[] = {
+      {"byte FF", "/x\xFF.wav", "L3j/Lndhdg=="},
+      {"byte FE", "/x\xFE.wav", "L3j+Lndhdg=="},
+      {"a real U+FFFD", "/x\uFFFD.wav", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string start = "{\"path\":\"/x\uFFFD.wav\",";
+    if (c.pathBytes) start += "\"pathBytes\":\"" + std::string(c.pathBytes) + "\",";
+    EXPECT_EQ(runCli({"--json", c.fileName}).out.rfind(start + "\"report\":", 0), 0u) << c.name;
+  }
 }
 
 TEST_F(Cli, LengthDividesByRateThenChannelsThenBytesPerSample) {

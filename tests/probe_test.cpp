@@ -206,7 +206,7 @@ TEST(Probe, DataFoundNowhereLeavesTheSizeAndTheLengthAtZero) {
   EXPECT_EQ(run.outcome.report, Report::kInformation);
   EXPECT_EQ(run.outcome.values.dataSize, 0u);
   EXPECT_EQ(run.result, 0.0);
-  EXPECT_NE(run.outcome.prompt.find("Number of  samples = 0\r\nLength = 0 seconds."),
+  EXPECT_NE(run.outcome.prompt.text.find("Number of  samples = 0\r\nLength = 0 seconds."),
             std::string::npos);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -71,6 +73,34 @@ TEST(Text, PathShowsInvalidUtf8AsReplacementCharacters) {
   EXPECT_EQ(pathToText("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // overlong
   EXPECT_EQ(pathToText("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
   EXPECT_EQ(pathToText("\xF0\x9F\x8E\xB5"), "\xF0\x9F\x8E\xB5");
+}
+
+TEST(Text, DisplayFormShowsEveryControlAndOnlyThePromptsOwnLineBreaks) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::size_t> lineBreaks;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"own line break", "a\r\nb", {1}, "a\nb"},
+      {"CR LF from a name", "a\r\nb", {}, "a\u240D\u240Ab"},
+      {"lone CR and LF", "\r|\n", {}, "\u240D|\u240A"},
+      {"C0 and DEL", std::string("\0\t\x1B\x7F", 4), {}, "\u2400\u2409\u241B\u2421"},
+      {"C1 from an identifier byte", bytesToText("\x9B\x85"), {}, "<U+009B><U+0085>"},
+      {"line and paragraph separators", "\u2028\u2029", {}, "<U+2028><U+2029>"},
+      {"bidirectional controls",
+       "\u202E\u2066\u061C\u200F",
+       {},
+       "<U+202E><U+2066><U+061C><U+200F>"},
+      {"printable text stays", "caf\u00e9 \u2400 <U+0085>", {}, "caf\u00e9 \u2400 <U+0085>"},
+      {"bytes that are not UTF-8", "x\xFF", {}, "x\uFFFD"},
+  };
+  for (const Case& c : cases) {
+    Text shown;
+    appendDisplayText(shown, c.text, c.lineBreaks);
+    EXPECT_EQ(shown, c.shown) << c.name;
+  }
 }
 
 TEST(Text, InStrFindsTheFirstExactOccurrence) {

@@ -33,9 +33,11 @@ std::string TempDir::write(std::string_view name, std::string_view bytes) const 
   return path;
 }
 
-int RecordingSink::show(std::string_view prompt, std::int32_t buttons,
+int RecordingSink::show(PromptView prompt, std::int32_t buttons,
                         std::optional<std::string_view> title) {
-  boxes.push_back({std::string(prompt), buttons,
+  boxes.push_back({std::string(prompt.text),
+                   std::vector<std::size_t>(prompt.lineBreaks.begin(), prompt.lineBreaks.end()),
+                   buttons,
                    title ? std::optional<std::string>(std::string(*title)) : std::nullopt});
   return kOkAnswer;
 }

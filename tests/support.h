@@ -32,6 +32,7 @@ class TempDir {
 /// One message box as a sink received it.
 struct ShownBox {
   std::string prompt;
+  std::vector<std::size_t> lineBreaks;
   std::int32_t buttons = -1;
   std::optional<std::string> title;
 };
@@ -39,8 +40,7 @@ struct ShownBox {
 /// A message-box sink that keeps every box it is shown.
 class RecordingSink : public MessageBoxSink {
  public:
-  int show(std::string_view prompt, std::int32_t buttons,
-           std::optional<std::string_view> title) override;
+  int show(PromptView prompt, std::int32_t buttons, std::optional<std::string_view> title) override;
 
   std::vector<ShownBox> boxes;
 };

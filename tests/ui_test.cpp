@@ -53,7 +53,11 @@ struct RecordedForm {
         form(std::unique_ptr<CommonDialog>(dialog), std::unique_ptr<MessageBoxSink>(boxes)) {}
 
   // The text a recorded box showed: its prompt in display form.
-  QString text(int box) const { return displayPrompt(boxes->boxes.at(box).prompt); }
+  QString text(int box) const {
+    const testing::ShownBox& shown = boxes->boxes.at(box);
+    Prompt prompt{shown.prompt, shown.lineBreaks};
+    return displayPrompt(prompt);
+  }
   QString title(int box) const {
     return QString::fromStdString(boxes->boxes.at(box).title.value_or("Pelorin"));
   }

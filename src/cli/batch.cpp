@@ -31,9 +31,7 @@ unsigned coreCount() {
 // written from the probe's outcome in the format asked for.
 class DismissingSink : public MessageBoxSink {
  public:
-  int show(std::string_view, std::int32_t, std::optional<std::string_view>) override {
-    return kOkAnswer;
-  }
+  int show(PromptView, std::int32_t, std::optional<std::string_view>) override { return kOkAnswer; }
 };
 
 // The open-failure report of a folder that a walk could not read.
@@ -50,6 +48,13 @@ void reportUnreadableFolder(const Item& item, ProbeOutcome& outcome) {
   openFailurePrompt(outcome.prompt, item.path, outcome.errorNumber, outcome.errorDescription);
 }
 
+// Text reports name their files where the arguments can give more than one, whatever they turn
+// out to hold.
+ReportStyle styleOf(const Options& options) {
+  const bool severalFiles = options.paths.size() >= 2 || options.recursive || options.filesFrom;
+  return {options.format, severalFiles};
+}
+
 struct Chunk {
   std::vector<Item> items = std::vector<Item>(kChunkItems);
   std::size_t count = 0;
@@ -61,7 +66,7 @@ struct Chunk {
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober {
  public:
-  explicit Prober(Format format) : format_(format), ctx_(boxes_) {}
+  explicit Prober(const ReportStyle& style) : style_(style), ctx_(boxes_) {}
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
@@ -73,13 +78,13 @@ class Prober {
       } else {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
       }
-      appendReport(chunk.output, format_, item.path, outcome_, scratch_);
+      appendReport(chunk.output, style_, item.path, outcome_, scratch_);
       chunk.tally.add(outcome_);
     }
   }
 
  private:
-  Format format_;
+  ReportStyle style_;
   DismissingSink boxes_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
@@ -132,7 +137,7 @@ class Writer {
 
 Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::size_t perChunk) {
   Writer writer(options, output);
-  Prober prober(options.format);
+  Prober prober(styleOf(options));
   Chunk chunk;
   while (!output.failed() && fill(chunk, inputs, perChunk)) {
     prober.probe(chunk);
@@ -145,8 +150,8 @@ Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::s
 // as they finish, and probes pending chunks itself while it would otherwise wait.
 class WorkerPool {
  public:
-  WorkerPool(unsigned workers, Format format) {
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, format] { work(format); });
+  WorkerPool(unsigned workers, const ReportStyle& style) {
+    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, style] { work(style); });
   }
 
   ~WorkerPool() {
@@ -190,12 +195,12 @@ class WorkerPool {
     return chunk;
   }
 
-  void work(Format format) {
+  void work(const ReportStyle& style) {
     // A descriptor table of the worker's own: opening and closing files then takes no lock that
     // the other threads wait on, and the kernel's fast path for a table with one user applies
     // to every read. Where the system refuses (a sandbox may), the shared table still works.
     static_cast<void>(::unshare(CLONE_FILES));
-    Prober prober(format);
+    Prober prober(style);
     for (;;) {
       Chunk* chunk;
       {
@@ -230,8 +235,8 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, un
   }
   std::deque<Chunk*> inFlight;  // oldest first
   std::size_t nextFree = 0;
-  Prober own(options.format);
-  WorkerPool pool(probers - 1, options.format);
+  Prober own(styleOf(options));
+  WorkerPool pool(probers - 1, styleOf(options));
   const auto writeOldest = [&] {
     Chunk* oldest = inFlight.front();
     pool.finish(*oldest, own);

@@ -41,11 +41,17 @@ void Tally::merge(const Tally& other) {
   totalLengthSeconds += other.totalLengthSeconds;
 }
 
-void appendTextReport(std::string& out, std::string_view title, std::string_view prompt) {
+void appendTextReport(std::string& out, const std::string* path, std::string_view title,
+                      PromptView prompt) {
   out.push_back('\n');
-  appendDisplayText(out, title);
+  if (path) {
+    out.append("==> ");
+    appendDisplayLine(out, *path);
+    out.append(" <==\n");
+  }
+  appendDisplayLine(out, title);
   out.push_back('\n');
-  appendDisplayText(out, prompt);
+  appendDisplayText(out, prompt.text, prompt.lineBreaks);
   out.push_back('\n');
 }
 
@@ -202,11 +208,38 @@ class JsonLine {
   }
 
   // A path as its text: the same bytes where they are UTF-8, which ASCII always is.
+  // A path that is not UTF-8 also gets "pathBytes", its bytes in base64, since its text shows
+  // U+FFFD for the bytes it cannot show and no longer tells such names apart.
   void path(const std::string& path) {
     if (isAscii(path)) return string(path);
     scratch_.text.clear();
     appendPathText(scratch_.text, path);
     string(scratch_.text);
+    if (isUtf8(path)) return;
+    key("pathBytes");
+    base64(path);
+  }
+
+  // `bytes` in base64 (RFC 4648: the standard alphabet, with padding), as a JSON string.
+  void base64(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    char* to = room((bytes.size() + 2) / 3 * 4 + 2);
+    char* const start = to;
+    *to++ = '"';
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+      const std::size_t left = bytes.size() - i;
+      const auto byte = [&](std::size_t k) {
+        return k < left ? static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + k])) : 0u;
+      };
+      const std::uint32_t group = byte(0) << 16 | byte(1) << 8 | byte(2);
+      *to++ = kAlphabet[group >> 18];
+      *to++ = kAlphabet[(group >> 12) & 0x3F];
+      *to++ = left > 1 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+      *to++ = left > 2 ? kAlphabet[group & 0x3F] : '=';
+    }
+    *to++ = '"';
+    length_ += static_cast<std::size_t>(to - start);
   }
 
   // An identifier's bytes as characters U+0000 to U+00FF.
@@ -268,7 +301,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   line.key("title");
   line.string(outcome.title);
   line.key("prompt");
-  line.string(outcome.prompt);
+  line.string(outcome.prompt.text);
   line.key("riffId");
   line.identifier(v.riffId.view());
   line.key("formType");
@@ -302,12 +335,9 @@ void appendTsvHeader(std::string& out) {
       "path\treport\tformatTag\tchannels\tsampleRate\tbitsPerSample\tdataSize\tlengthSeconds\n");
 }
 
-void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                     FormatScratch& scratch) {
+void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome) {
   const SondurValues& v = outcome.values;
-  scratch.text.clear();
-  appendPathText(scratch.text, path);
-  appendDisplayText(out, scratch.text);
+  appendDisplayLine(out, path);
   out.push_back('\t');
   out.append(reportName(outcome.report));
   for (const std::int64_t field :
@@ -358,17 +388,17 @@ void appendSummary(std::string& out, Format format, const Tally& tally) {
   out.append(" seconds.\n");
 }
 
-void appendReport(std::string& out, Format format, const std::string& path,
+void appendReport(std::string& out, const ReportStyle& style, const std::string& path,
                   const ProbeOutcome& outcome, FormatScratch& scratch) {
-  switch (format) {
+  switch (style.format) {
     case Format::kJson:
       appendJsonReport(out, path, outcome, scratch);
       break;
     case Format::kTsv:
-      appendTsvReport(out, path, outcome, scratch);
+      appendTsvReport(out, path, outcome);
       break;
     case Format::kText:
-      appendTextReport(out, outcome.title, outcome.prompt);
+      appendTextReport(out, style.namePaths ? &path : nullptr, outcome.title, outcome.prompt);
       break;
   }
 }

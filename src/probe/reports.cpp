@@ -8,49 +8,50 @@ namespace pelorin {
 namespace {
 
 template <std::size_t N>
-void appendIdentifierLine(Text& prompt, std::string_view label, const FixedText<N>& id) {
-  prompt.append(label);
-  appendBytesText(prompt, id.view());
+void appendIdentifierLine(Prompt& prompt, std::string_view label, const FixedText<N>& id) {
+  prompt.text.append(label);
+  appendBytesText(prompt.text, id.view());
 }
 
 template <typename Number>
-void appendNumberLine(Text& prompt, std::string_view label, Number value) {
-  prompt.append(kCrLf);
-  prompt.append(label);
-  appendStr(prompt, value);
+void appendNumberLine(Prompt& prompt, std::string_view label, Number value) {
+  prompt.newLine();
+  prompt.text.append(label);
+  appendStr(prompt.text, value);
 }
 
 }  // namespace
 
-void openFailurePrompt(Text& prompt, const std::string& FileName, std::int32_t errorNumber,
+void openFailurePrompt(Prompt& prompt, const std::string& FileName, std::int32_t errorNumber,
                        std::string_view errorDescription) {
-  prompt.assign("Error opening file ");
-  appendPathText(prompt, FileName);
-  prompt.append(kCrLf);
-  appendStr(prompt, errorNumber);
-  prompt.append(" - ");
-  prompt.append(errorDescription);
+  prompt.clear();
+  prompt.text.assign("Error opening file ");
+  appendPathText(prompt.text, FileName);
+  prompt.newLine();
+  appendStr(prompt.text, errorNumber);
+  prompt.text.append(" - ");
+  prompt.text.append(errorDescription);
 }
 
-void invalidIdentifierPrompt(Text& prompt, const SondurValues& values) {
+void invalidIdentifierPrompt(Prompt& prompt, const SondurValues& values) {
   prompt.clear();
   appendIdentifierLine(prompt, "ckID =", values.riffId);
-  prompt.append(kCrLf);
+  prompt.newLine();
   appendIdentifierLine(prompt, "RiffID =", values.formType);
-  prompt.append(kCrLf);
+  prompt.newLine();
   appendIdentifierLine(prompt, "FourCCckID =", values.fmtId);
 }
 
-void informationPrompt(Text& prompt, const std::string& FileName, const SondurValues& values) {
+void informationPrompt(Prompt& prompt, const std::string& FileName, const SondurValues& values) {
   prompt.clear();
   appendIdentifierLine(prompt, "ckID1 =", values.riffId);
-  prompt.append(kCrLf);
+  prompt.newLine();
   appendIdentifierLine(prompt, "RiffID =", values.formType);
-  prompt.append(kCrLf);
+  prompt.newLine();
   appendIdentifierLine(prompt, "ckID2 =", values.fmtId);
-  prompt.append(kCrLf);
-  prompt.append("Filename =");
-  appendPathText(prompt, FileName);
+  prompt.newLine();
+  prompt.text.append("Filename =");
+  appendPathText(prompt.text, FileName);
   appendNumberLine(prompt, "Format tag =", values.formatTag);
   appendNumberLine(prompt, "Format Chunk Length =", values.fmtChunkLength);
   appendNumberLine(prompt, "Sample rate =", values.sampleRate);
@@ -58,7 +59,7 @@ void informationPrompt(Text& prompt, const std::string& FileName, const SondurVa
   appendNumberLine(prompt, "Number of channels =", values.channels);
   appendNumberLine(prompt, "Number of  samples =", values.dataSize);
   appendNumberLine(prompt, "Length =", values.lengthSeconds);
-  prompt.append(" seconds.");
+  prompt.text.append(" seconds.");
 }
 
 }  // namespace pelorin

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "runtime/context.h"
+#include "runtime/message_box.h"
 #include "runtime/text.h"
 
 namespace pelorin {
@@ -27,7 +28,6 @@ struct SondurValues {
   double lengthSeconds = 0;
 };
 
-inline constexpr std::string_view kCrLf = "\r\n";
 inline constexpr std::string_view kTooShortPrompt = "Invalid .WAV file!";
 inline constexpr std::string_view kInvalidIdentifierTitle = "Invalid .wav file!";
 inline constexpr std::string_view kInformationTitle = "Wav file info...";
@@ -35,13 +35,13 @@ inline constexpr std::string_view kInformationTitle = "Wav file info...";
 // Each prompt is written over `prompt`, whose storage is reused from probe to probe.
 
 /// "Error opening file <path>", CR LF, the error's number text, " - ", its description.
-void openFailurePrompt(Text& prompt, const std::string& FileName, std::int32_t errorNumber,
+void openFailurePrompt(Prompt& prompt, const std::string& FileName, std::int32_t errorNumber,
                        std::string_view errorDescription);
 
 /// The three identifiers, one line each, with no line break after the last.
-void invalidIdentifierPrompt(Text& prompt, const SondurValues& values);
+void invalidIdentifierPrompt(Prompt& prompt, const SondurValues& values);
 
 /// The eleven lines of header fields and the length, with no line break after the last.
-void informationPrompt(Text& prompt, const std::string& FileName, const SondurValues& values);
+void informationPrompt(Prompt& prompt, const std::string& FileName, const SondurValues& values);
 
 }  // namespace pelorin

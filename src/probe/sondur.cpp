@@ -144,7 +144,7 @@ ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, Pro
   // A length that cannot be determined counts as too short.
   const std::int64_t fileLength = FileLen(ctx, FileName);
   if (ctx.Err.Number != 0 || fileLength < kMinimumFileLength) {
-    out.prompt.assign(kTooShortPrompt);
+    out.prompt.text.assign(kTooShortPrompt);
     return show(ctx, out, Report::kTooShort);
   }
 

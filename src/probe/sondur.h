@@ -17,7 +17,7 @@ struct ProbeOutcome {
   std::int32_t errorNumber = 0;  // the open failure's error; 0 on every other report
   std::string errorDescription;
   std::string_view title = kApplicationTitle;  // the title of the box the probe showed
-  Text prompt;                                 // the prompt of that box
+  Prompt prompt;                               // the prompt of that box
   double result = 0;  // the probe's result: the length after the information report, else 0
 };
 

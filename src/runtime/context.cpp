@@ -7,7 +7,7 @@ void RuntimeContext::raise(ErrorNumber number) {
   if (!continueOnError) throw RuntimeError(number);
 }
 
-int MsgBox(RuntimeContext& ctx, std::string_view prompt, std::int32_t buttons,
+int MsgBox(RuntimeContext& ctx, PromptView prompt, std::int32_t buttons,
            std::optional<std::string_view> title) {
   return ctx.messageBoxSink->show(prompt, buttons, title);
 }

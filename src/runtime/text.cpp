@@ -61,23 +61,91 @@ void appendControlPicture(Text& out, unsigned char code) {
   appendCodePoint(out, code == 0x7F ? 0x2421 : 0x2400 + code);
 }
 
+// Whether a renderer would act on `c` rather than show it: C1 controls (U+0085 breaks lines,
+// U+009B starts a terminal's control sequence), the line and paragraph separators and the
+// bidirectional controls, which reorder what follows them.
+bool isInvisibleControl(char32_t c) {
+  return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void appendCodePointName(Text& out, char32_t c) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  out.append("<U+");
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(c >> shift) & 0xF]);
+  out.push_back('>');
+}
+
+// The code point of the well-formed sequence of `length` bytes at the start of `s`.
+char32_t decode(std::string_view s, std::size_t length) {
+  const auto b = [&](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(s[i]));
+  };
+  switch (length) {
+    case 2:
+      return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
+    case 3:
+      return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+    default:
+      return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
+  }
+}
+
 }  // namespace
 
-void appendDisplayText(Text& out, std::string_view prompt) {
-  std::size_t plainFrom = 0;  // characters shown as they are go in a run at a time
-  for (std::size_t i = 0; i < prompt.size(); ++i) {
-    const auto c = static_cast<unsigned char>(prompt[i]);
-    if (c >= 0x20 && c != 0x7F) continue;
-    out.append(prompt, plainFrom, i - plainFrom);
-    if (c == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') {
-      out.push_back('\n');
-      ++i;
-    } else {
-      appendControlPicture(out, c);
-    }
-    plainFrom = i + 1;
+bool isUtf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t length = validSequenceLength(bytes);
+    if (length == 0) return false;
+    bytes.remove_prefix(length);
   }
-  out.append(prompt, plainFrom);
+  return true;
+}
+
+void appendDisplayLine(Text& out, std::string_view text) {
+  std::size_t plainFrom = 0;  // characters shown as they are go in a run at a time
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t length = 1;
+    if (c >= 0x20 && c < 0x7F) {
+      ++i;
+      continue;
+    }
+    if (c >= 0x80) {
+      length = validSequenceLength(text.substr(i));
+      if (length == 0) {  // not UTF-8: each such byte shows as U+FFFD
+        out.append(text, plainFrom, i - plainFrom);
+        out.append(kReplacementCharacter);
+        plainFrom = ++i;
+        continue;
+      }
+      if (!isInvisibleControl(decode(text.substr(i), length))) {
+        i += length;
+        continue;
+      }
+    }
+    out.append(text, plainFrom, i - plainFrom);
+    if (c < 0x80) {
+      appendControlPicture(out, c);
+    } else {
+      appendCodePointName(out, decode(text.substr(i), length));
+    }
+    i += length;
+    plainFrom = i;
+  }
+  out.append(text, plainFrom);
+}
+
+void appendDisplayText(Text& out, std::string_view prompt,
+                       std::span<const std::size_t> lineBreaks) {
+  std::size_t lineStart = 0;
+  for (const std::size_t lineBreak : lineBreaks) {
+    appendDisplayLine(out, prompt.substr(lineStart, lineBreak - lineStart));
+    out.push_back('\n');
+    lineStart = lineBreak + 2;  // past the CR LF
+  }
+  appendDisplayLine(out, prompt.substr(lineStart));
 }
 
 void appendBytesText(Text& out, std::string_view bytes) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,15 +25,26 @@ struct FixedText {
 Text bytesToText(std::string_view bytes);
 void appendBytesText(Text& out, std::string_view bytes);
 
+/// Whether `bytes` are well-formed UTF-8 throughout.
+bool isUtf8(std::string_view bytes);
+
 /// Text of a file name: its bytes decoded as UTF-8, each byte of an invalid sequence shown as
 /// U+FFFD.
 Text pathToText(std::string_view path);
 void appendPathText(Text& out, std::string_view path);
 
-/// Appends `prompt` as a person should see it: each CR LF as a line feed; other C0 control
-/// characters and U+007F as their Unicode control pictures (U+2400 plus the code, U+2421 for
-/// 127), so that no byte of a file or a file name can move a cursor or break a line.
-void appendDisplayText(Text& out, std::string_view prompt);
+/// Appends `text` as one line that a person reads and that nothing in it can break, move a
+/// cursor on or reorder: C0 controls and DEL (CR and LF too) show as their Unicode control
+/// pictures (U+2400 plus the code, U+2421 for DEL); C1 controls (U+0085 among them), the line
+/// and paragraph separators U+2028 and U+2029 and the bidirectional controls (U+061C, U+200E,
+/// U+200F, U+202A to U+202E, U+2066 to U+2069) show as their names, "<U+009B>"; a byte that is
+/// not part of UTF-8 shows as U+FFFD.
+void appendDisplayLine(Text& out, std::string_view text);
+
+/// Appends a prompt as a person should see it: a line feed at each of its own line breaks, the
+/// CR LF pairs at the offsets `lineBreaks` (in order), and every line as appendDisplayLine()
+/// shows it, so that a CR or LF from a file's name or bytes cannot pass for a line break.
+void appendDisplayText(Text& out, std::string_view prompt, std::span<const std::size_t> lineBreaks);
 
 /// 1-based position of the first occurrence of `sought` in `searched` at or after `start`, by
 /// exact comparison of characters; 0 when absent. Both are texts of one character per byte.

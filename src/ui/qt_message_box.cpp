@@ -17,9 +17,9 @@ constexpr int kTitleBarDecoration = 150;
 
 }  // namespace
 
-QString displayPrompt(std::string_view prompt) {
+QString displayPrompt(PromptView prompt) {
   Text shown;
-  appendDisplayText(shown, prompt);
+  appendDisplayText(shown, prompt.text, prompt.lineBreaks);
   return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
@@ -33,12 +33,11 @@ void fitTitle(QMessageBox& box) {
   }
 }
 
-int QtMessageBoxSink::show(std::string_view prompt, std::int32_t,
-                           std::optional<std::string_view> title) {
+int QtMessageBoxSink::show(PromptView prompt, std::int32_t, std::optional<std::string_view> title) {
   QMessageBox box(parent_);
   box.setIcon(QMessageBox::NoIcon);
   box.setTextFormat(Qt::PlainText);
-  box.setWindowTitle(displayPrompt(title.value_or(kApplicationTitle)));
+  box.setWindowTitle(displayPrompt(PromptView(title.value_or(kApplicationTitle))));
   box.setText(displayPrompt(prompt));
   box.setStandardButtons(QMessageBox::Ok);
   fitTitle(box);

@@ -15,9 +15,9 @@ namespace {
 
 class CountingSink : public pelorin::MessageBoxSink {
  public:
-  int show(std::string_view prompt, std::int32_t, std::optional<std::string_view>) override {
+  int show(pelorin::PromptView prompt, std::int32_t, std::optional<std::string_view>) override {
     ++count;
-    lastPrompt.assign(prompt);
+    lastPrompt.assign(prompt.text);
     return pelorin::kOkAnswer;
   }
   int count = 0;
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const pelorin::ProbeOutcome outcome = pelorin::probeWaveFile(ctx, path);
 
   require(sink.count == 1, "exactly one report per probe");
-  require(outcome.prompt == sink.lastPrompt, "the outcome holds the prompt the box showed");
+  require(outcome.prompt.text == sink.lastPrompt, "the outcome holds the prompt the box showed");
   if (outcome.report == pelorin::Report::kInformation) {
     require(endsWith(sink.lastPrompt, "\r\nLength =" + pelorin::Str(outcome.result) + " seconds."),
             "the length line shows the returned value");
