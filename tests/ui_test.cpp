@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 #include <functional>
 #include <optional>
@@ -135,6 +136,7 @@ class UiTest : public QObject {
   void ctrlCWithNothingSelectedCopiesTheWholeBox_data();
   void ctrlCWithNothingSelectedCopiesTheWholeBox();
   void ctrlCCopiesTheSelection();
+  void qtWordsFollowTheLocale();
   void fileArgumentsAreMadeAbsolute();
   void filesFromTheCommandLineShowOneBoxEachInOrder();
   void filesArrivingDuringABoxWaitTheirTurn();
@@ -364,6 +366,13 @@ void UiTest::ctrlCCopiesTheSelection() {
     copied = copyFrom(text);
   });
   QCOMPARE(copied, QStringLiteral("ckID =RIFF\nRiffID =WAVE"));
+}
+
+void UiTest::qtWordsFollowTheLocale() {
+  QTranslator german;
+  QVERIFY(loadQtTranslation(german, QLocale(QStringLiteral("de_DE"))));
+  // The word on the open dialog's cancel button.
+  QCOMPARE(german.translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
 }
 
 void UiTest::fileArgumentsAreMadeAbsolute() {
