@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cli/format.h"
+#include "cli/options.h"
 #include "cli_runner.h"
 #include "support.h"
 #include "wave_builder.h"
@@ -233,6 +234,54 @@ TEST_F(Cli, DoubleDashMakesEveryLaterArgumentAPath) {
   EXPECT_NE(run.out.find("Filename =-x.wav\n"), std::string::npos);
   EXPECT_NE(run.out.find("Error opening file --json\n"), std::string::npos);
   ASSERT_EQ(::chdir("/"), 0);
+}
+
+// Every way of writing the options gives the same result, whether or not POSIXLY_CORRECT asks
+// getopt to stop at the first path.
+TEST(Options, AcceptedForms) {
+  using cli::Format;
+  using cli::Options;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    Options expected;
+  };
+  const Case cases[] = {
+      {"bundled -rj2", {"-rj2", "a"}, {.recursive = true, .jobs = 2, .paths = {"a"}}},
+      {"-j2", {"-j2", "a"}, {.jobs = 2, .paths = {"a"}}},
+      {"-j 2", {"-j", "2", "a"}, {.jobs = 2, .paths = {"a"}}},
+      {"--jobs=2", {"--jobs=2", "a"}, {.jobs = 2, .paths = {"a"}}},
+      {"--jobs 2", {"--jobs", "2", "a"}, {.jobs = 2, .paths = {"a"}}},
+      {"-j1024", {"-j1024", "a"}, {.jobs = 1024, .paths = {"a"}}},
+      {"-V", {"-V"}, {.version = true}},
+      {"-h", {"-h"}, {.help = true}},
+      {"-0 with a list", {"-0", "--files-from", "l"}, {.nulSeparated = true, .filesFrom = "l"}},
+      {"--null with a list",
+       {"--files-from=l", "--null"},
+       {.nulSeparated = true, .filesFrom = "l"}},
+      {"a list named -", {"--files-from", "-"}, {.filesFrom = "-"}},
+      {"--all-files with -r",
+       {"--all-files", "--recursive", "a"},
+       {.recursive = true, .allFiles = true, .paths = {"a"}}},
+      {"paths among options",
+       {"a", "--json", "b", "-r", "c", "--summary"},
+       {.format = Format::kJson, .summary = true, .recursive = true, .paths = {"a", "b", "c"}}},
+      {"a lone dash is a path", {"-", "--tsv"}, {.format = Format::kTsv, .paths = {"-"}}},
+      {"an empty argument is a path", {""}, {.paths = {""}}},
+      {"-- then options as paths",
+       {"a", "--", "-r", "--json", "--"},
+       {.paths = {"a", "-r", "--json", "--"}}},
+  };
+  for (const char* posixlyCorrect : {"", "1"}) {
+    if (*posixlyCorrect) ::setenv("POSIXLY_CORRECT", posixlyCorrect, 1);
+    for (const Case& c : cases) {
+      std::ostringstream err;
+      const std::optional<Options> parsed = cli::parseArgs(c.args, err);
+      EXPECT_EQ(err.str(), "") << c.name;
+      EXPECT_TRUE(parsed == c.expected) << c.name << (*posixlyCorrect ? " (POSIXLY_CORRECT)" : "");
+    }
+    ::unsetenv("POSIXLY_CORRECT");
+  }
 }
 
 // Runs the real binary with its output on `outFd`; returns its exit status and stderr.

@@ -1,13 +1,16 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 #include <functional>
 #include <optional>
@@ -115,6 +118,37 @@ QString fromUtf8(const std::string& s) {
   return QString::fromUtf8(s.data(), s.size());
 }
 
+// Shows `prompt` in the desktop's box, runs `act` on the box once it is up, then presses OK.
+// `act` must not return early: the box would stay open.
+void withDesktopBox(std::string_view prompt, const std::function<void(QMessageBox&)>& act) {
+  QTimer timer;
+  timer.setInterval(10);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    timer.stop();
+    static_cast<void>(QTest::qWaitForWindowActive(box));  // keys go where the focus is
+    act(*box);
+    box->button(QMessageBox::Ok)->click();
+  });
+  timer.start();
+  // The prompt's lines are those its CR LF pairs mark.
+  Prompt lines;
+  for (std::size_t at = prompt.find("\r\n"); at != std::string_view::npos;
+       at = prompt.find("\r\n", at + 2)) {
+    lines.lineBreaks.push_back(at);
+  }
+  lines.text.assign(prompt);
+  QtMessageBoxSink(nullptr).show(lines, kOkOnly, std::nullopt);
+}
+
+// Presses Ctrl+C on `widget` and returns what the clipboard then holds.
+QString copyFrom(QWidget* widget) {
+  QGuiApplication::clipboard()->clear();
+  QTest::keyClick(widget, Qt::Key_C, Qt::ControlModifier);
+  return QGuiApplication::clipboard()->text();
+}
+
 }  // namespace
 
 class UiTest : public QObject {
@@ -130,6 +164,10 @@ class UiTest : public QObject {
   void realFileDialogEndsInTheRightBox();
   void promptsAreShownAsPlainText();
   void boxIsWideEnoughForItsTitle();
+  void ctrlCWithNothingSelectedCopiesTheWholeBox_data();
+  void ctrlCWithNothingSelectedCopiesTheWholeBox();
+  void ctrlCCopiesTheSelection();
+  void qtWordsFollowTheLocale();
   void fileArgumentsAreMadeAbsolute();
   void filesFromTheCommandLineShowOneBoxEachInOrder();
   void filesArrivingDuringABoxWaitTheirTurn();
@@ -311,6 +349,47 @@ void UiTest::boxIsWideEnoughForItsTitle() {
   QCOMPARE(watcher.boxes[0].text, QStringLiteral("Invalid .WAV file!"));
   const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
   QVERIFY(watcher.boxes[0].width > metrics.horizontalAdvance(QStringLiteral("Pelorin")) + 100);
+}
+
+void UiTest::ctrlCWithNothingSelectedCopiesTheWholeBox_data() {
+  QTest::addColumn<bool>("focusOnText");
+  QTest::newRow("focus on OK") << false;
+  QTest::newRow("focus on the text") << true;
+}
+
+void UiTest::ctrlCWithNothingSelectedCopiesTheWholeBox() {
+  QFETCH(bool, focusOnText);
+  QString copied;
+  withDesktopBox("Error opening file a\x1b.wav\r\n 53 - File not found", [&](QMessageBox& box) {
+    QWidget* focus = box.button(QMessageBox::Ok);
+    if (focusOnText) focus = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    focus->setFocus();
+    copied = copyFrom(focus);
+  });
+  const QString dashes = QStringLiteral("---------------------------\n");
+  QCOMPARE(copied, dashes + "Pelorin\n" + dashes + "Error opening file a\u241b.wav\n" +
+                       " 53 - File not found\n" + dashes + "OK\n" + dashes);
+}
+
+void UiTest::ctrlCCopiesTheSelection() {
+  QString copied;
+  withDesktopBox("ckID =RIFF\r\nRiffID =WAVE\r\nFourCCckID =LIST", [&](QMessageBox& box) {
+    auto* text = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    text->setFocus();
+    // The text's cursor starts at its end.
+    QTest::keyClick(text, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(text, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(text, Qt::Key_End, Qt::ShiftModifier);
+    copied = copyFrom(text);
+  });
+  QCOMPARE(copied, QStringLiteral("ckID =RIFF\nRiffID =WAVE"));
+}
+
+void UiTest::qtWordsFollowTheLocale() {
+  QTranslator german;
+  QVERIFY(loadQtTranslation(german, QLocale(QStringLiteral("de_DE"))));
+  // The word on the open dialog's cancel button.
+  QCOMPARE(german.translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
 }
 
 void UiTest::fileArgumentsAreMadeAbsolute() {

@@ -4,7 +4,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
+#include <QTranslator>
 #include <climits>
 #include <string_view>
 
@@ -18,6 +21,11 @@ void nameTheApplication() {
       kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
   QCoreApplication::setApplicationVersion(
       QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())));
+}
+
+bool loadQtTranslation(QTranslator& translator, const QLocale& locale) {
+  return translator.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 void describeCommandLine(QCommandLineParser& parser) {

@@ -1,18 +1,26 @@
 #pragma once
 
-// The desktop program's command line: `pelorin [FILE...]`, plus --help and --version, which
-// answer on stdout without opening a window, so they work where there is no display.
+// The desktop program's start: its command line, `pelorin [FILE...]`, plus --help and --version,
+// which answer on stdout without opening a window, so they work where there is no display; the
+// application's name; and Qt's own translations.
 
 #include <optional>
 #include <string>
 #include <vector>
 
 class QCommandLineParser;
+class QLocale;
+class QTranslator;
 
 namespace pelorin {
 
 /// Sets the application's name and version, as the project declares them.
 void nameTheApplication();
+
+/// Loads into `translator` Qt's own words ("qtbase": the open dialog's buttons and labels, the
+/// message box's OK) for `locale`'s languages, from the translations installed with Qt. Returns
+/// false when there is none for them; the words then stay in English.
+bool loadQtTranslation(QTranslator& translator, const QLocale& locale);
 
 /// Declares the program's options and its FILE arguments.
 void describeCommandLine(QCommandLineParser& parser);

@@ -10,7 +10,8 @@ class QWidget;
 namespace pelorin {
 
 /// The desktop's message box: a modal QMessageBox with no icon and one OK button, the prompt as
-/// plain text with CR LF as line breaks and control characters as their control pictures.
+/// plain text with CR LF as line breaks and control characters as their control pictures. Its
+/// text can be selected and copied (makeCopyable).
 class QtMessageBoxSink : public MessageBoxSink {
  public:
   explicit QtMessageBoxSink(QWidget* parent) : parent_(parent) {}
@@ -27,5 +28,14 @@ QString displayPrompt(PromptView prompt);
 
 /// Widens `box` so that its title fits in the title bar, whatever the prompt's width.
 void fitTitle(QMessageBox& box);
+
+/// Lets the person select `box`'s text with the mouse and the keyboard, and copy with Ctrl+C
+/// (or the platform's other copy keys) the selection or, with nothing selected, the whole box
+/// (boxAsText), wherever the focus is in the box.
+void makeCopyable(QMessageBox& box);
+
+/// The whole of `box` as Ctrl+C copies it: a line of 27 dashes, the title, a line of dashes, the
+/// text as shown, a line of dashes, the buttons' texts, a line of dashes; each line ends in "\n".
+QString boxAsText(const QMessageBox& box);
 
 }  // namespace pelorin
