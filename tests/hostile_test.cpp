@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "cli_runner.h"
 #include "runtime/posix_file_system.h"
+#include "runtime/unique_fd.h"
 #include "support.h"
 #include "wave_builder.h"
 
@@ -61,6 +64,60 @@ TEST(Hostile, DescriptorLimitReached) {
     return probedErrorNumber(tone);
   });
   EXPECT_EQ(number, 67);
+}
+
+// Whether process `pid` is asleep, as one blocked in a system call is.
+bool isAsleep(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const std::size_t end = line.rfind(')');
+  return end != std::string::npos && line.compare(end + 2, 1, "S") == 0;
+}
+
+TEST(Hostile, AWriterWaitingOnAFifoIsNeitherReleasedNorRobbed) {
+  TempDir dir;
+  const std::string fifo = dir / "fifo.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    static_cast<void>(::write(ready[1], "r", 1));
+    const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for a reader
+    ::_exit(fd >= 0 && ::write(fd, "message", 7) == 7 ? 0 : 1);
+  }
+  char byte;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  while (!isAsleep(writer)) ::usleep(1000);
+
+  EXPECT_EQ(probe(fifo).outcome.errorNumber, 75);
+  // A writer the probe had released would now write to nobody and die.
+  for (int i = 0; i < 20; ++i) {
+    ::usleep(10000);
+    ASSERT_EQ(::waitpid(writer, nullptr, WNOHANG), 0) << "the writer was released";
+  }
+  const UniqueFd reader(::open(fifo.c_str(), O_RDONLY));
+  char message[8] = {};
+  EXPECT_EQ(::read(reader.get(), message, sizeof message), 7);
+  EXPECT_STREQ(message, "message");
+  int status = 0;
+  ::waitpid(writer, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST(Hostile, ProbingKeepsTheAccessTimeOfTheUsersFiles) {
+  TempDir dir;
+  const std::string tone = dir.write("tone.wav", canonicalWave());
+  // Older than the modification time, so that even a relatime mount would update it on a read.
+  const timespec times[2] = {{1577836800, 0}, {0, UTIME_OMIT}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, tone.c_str(), times, 0), 0);
+  EXPECT_EQ(probe(tone).outcome.report, Report::kInformation);
+  struct stat after;
+  ASSERT_EQ(::stat(tone.c_str(), &after), 0);
+  EXPECT_EQ(after.st_atim.tv_sec, 1577836800);
 }
 
 TEST(Hostile, EmptyPathAndAbsurdNames) {

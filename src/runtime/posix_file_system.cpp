@@ -2,7 +2,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,16 +53,40 @@ ssize_t readFully(int fd, std::int64_t offset, char* out, std::size_t count) {
   return static_cast<ssize_t>(done);
 }
 
-// Opens a regular file for reading without blocking (a FIFO or a device must never stall the
-// probe) and without becoming its controlling terminal, then reads its head.
-OpenResult openRegularFile(const std::string& path, std::shared_ptr<const OpenedFile>& found) {
-  if (isNameTheSystemCannotTake(path)) return {nullptr, ErrorNumber::kBadFileNameOrNumber};
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd) return {nullptr, openFailure(errno, path)};
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return {nullptr, ErrorNumber::kPathFileAccessError};
+// Whether this process may open any file without updating its access time: with the
+// capability to act as any file's owner.
+bool mayActAsAnyOwner() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  return (data[CAP_TO_INDEX(CAP_FOWNER)].effective & CAP_TO_MASK(CAP_FOWNER)) != 0;
+}
+
+// Opens `path` for reading without blocking (should the path have become a FIFO or a device
+// since it was looked at, it must still never stall the probe), without becoming its
+// controlling terminal, and without updating its access time where the system lets us.
+int openForReading(const std::string& path, bool keepAccessTime) {
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+  if (keepAccessTime) {
+    const int fd = ::open(path.c_str(), kFlags | O_NOATIME);
+    // Refused only where the owner or the capability changed since the stat.
+    if (fd >= 0 || errno != EPERM) return fd;
   }
+  return ::open(path.c_str(), kFlags);
+}
+
+// Looks at what `path` is before opening it, so that anything but a regular file (a FIFO with
+// a writer waiting, a device that acts on being opened) is refused without ever being opened;
+// then opens it and reads its head.
+OpenResult openRegularFile(const std::string& path, const OpenerIdentity& opener,
+                           std::shared_ptr<const OpenedFile>& found) {
+  if (isNameTheSystemCannotTake(path)) return {nullptr, ErrorNumber::kBadFileNameOrNumber};
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {nullptr, openFailure(errno, path)};
+  if (!S_ISREG(st.st_mode)) return {nullptr, ErrorNumber::kPathFileAccessError};
+  const bool keepAccessTime = opener.actsAsAnyOwner || st.st_uid == opener.effectiveUser;
+  UniqueFd fd(openForReading(path, keepAccessTime));
+  if (!fd) return {nullptr, openFailure(errno, path)};
   auto file = std::make_shared<OpenedFile>();
   file->length = st.st_size;
   const ssize_t got = readFully(fd.get(), 0, file->head.data(), file->head.size());
@@ -90,9 +116,11 @@ bool PosixFile::read(std::int64_t offset, char* out, std::size_t count) {
   return true;
 }
 
+PosixFileSystem::PosixFileSystem() : opener_{::geteuid(), mayActAsAnyOwner()} {}
+
 OpenResult PosixFileSystem::open(const std::string& path) {
   last_.reset();
-  OpenResult opened = openRegularFile(path, last_);
+  OpenResult opened = openRegularFile(path, opener_, last_);
   if (last_) lastPath_.assign(path);  // reuses the room of earlier paths
   return opened;
 }

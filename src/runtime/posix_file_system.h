@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include <sys/types.h>
+
 #include "runtime/file_system.h"
 #include "runtime/unique_fd.h"
 
@@ -40,18 +42,34 @@ class PosixFile final : public ByteSource {
   std::shared_ptr<const OpenedFile> file_;
 };
 
-/// The system's files, read through POSIX calls. Opening costs one open, one fstat and one read
-/// of the head, and the file found is remembered until the next open(): length() and reopen() of
-/// the same path then cost nothing. A file the head holds whole keeps no descriptor, and
-/// reopen() hands the remembered descriptor over, so that nothing stays open once the sources
-/// are gone.
+/// Who opens files, as far as access times go: files of this user, or of any user with the
+/// capability to act as their owner, can be read without updating their access time.
+struct OpenerIdentity {
+  uid_t effectiveUser = 0;
+  bool actsAsAnyOwner = false;
+};
+
+/// The system's files, read through POSIX calls. Opening costs one stat (a path that is not a
+/// regular file is refused without being opened), one open and one read of the head; the file
+/// found is remembered until the next open(), so that length() and reopen() of the same path
+/// cost nothing. A file the head holds whole keeps no descriptor, and reopen() hands the
+/// remembered descriptor over, so that nothing stays open once the sources are gone.
+///
+/// Files are opened without updating their access time where the system allows it (files of
+/// the user, or any file with the capability to act as its owner); other users' files may get
+/// their access time updated, as the system's mount options decide. Between the stat and the
+/// open the path may be swapped for something else; the open never blocks, so that can cost a
+/// wrong report but never a hang.
 class PosixFileSystem final : public FileSystem {
  public:
+  PosixFileSystem();
+
   OpenResult open(const std::string& path) override;
   OpenResult reopen(const std::string& path) override;
   LengthResult length(const std::string& path) override;
 
  private:
+  OpenerIdentity opener_;
   std::string lastPath_;
   std::shared_ptr<const OpenedFile> last_;
 };
