@@ -5,7 +5,7 @@ set(PELORIN_MAINTAINER "The Pelorin developers <pelorin@example.org>"
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pelorin)
-set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Pelorin developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "see what a WAV file's header says and how long its sound plays")

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder into a temporary folder and checks its
 # contents and its control fields.
-# Usage: package_test.sh BUILD_DIR
+# Usage: package_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
+version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -12,7 +13,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || 
   exit 1
 }
 architecture=$(dpkg --print-architecture)
-deb=$work/pelorin_1.00_${architecture}.deb
+deb=$work/pelorin_${version}_${architecture}.deb
 [[ -f "$deb" ]] || { echo "FAIL: no $deb"; ls "$work"; exit 1; }
 
 fail=0
@@ -33,7 +34,7 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Package)" == pelorin ]] || failed "Package: $(field Package)"
-[[ "$(field Version)" == 1.00 ]] || failed "Version: $(field Version)"
+[[ "$(field Version)" == "$version" ]] || failed "Version: $(field Version)"
 [[ "$(field Architecture)" == "$architecture" ]] || failed "Architecture: $(field Architecture)"
 [[ "$(field Section)" == sound ]] || failed "Section: $(field Section)"
 [[ -n "$(field Maintainer)" ]] || failed "no Maintainer"
