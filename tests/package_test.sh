@@ -19,15 +19,14 @@ deb=$work/pelorin_${version}_${architecture}.deb
 fail=0
 failed() { echo "FAIL: $*"; fail=1; }
 
-expected="./usr/bin/pelorin
-./usr/bin/pelorin-cli
-./usr/share/applications/org.pelorin.Pelorin.desktop
-./usr/share/icons/hicolor/16x16/apps/pelorin.png
-./usr/share/icons/hicolor/32x32/apps/pelorin.png
-./usr/share/icons/hicolor/scalable/apps/pelorin.svg
-./usr/share/man/man1/pelorin-cli.1.gz
-./usr/share/man/man1/pelorin.1.gz
-./usr/share/metainfo/org.pelorin.Pelorin.metainfo.xml"
+expected=$({
+  printf './usr/%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
+    share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
+    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml
+  for size in 16 22 24 32 48 64 128 256; do
+    echo "./usr/share/icons/hicolor/${size}x${size}/apps/pelorin.png"
+  done
+} | LC_ALL=C sort)
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort)
 [[ "$actual" == "$expected" ]] || failed "package files differ:
 $(diff <(echo "$expected") <(echo "$actual") || true)"

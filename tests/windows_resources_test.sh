@@ -22,6 +22,10 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 }
 
 check "icon images" 3 "$(grep -c 'RT_ICON \*/' "$work/decompiled.rc")"
+# The icon's images: 32 x 32 in two colours, 32 x 32 and 16 x 16 in sixteen.
+check "pelorin.ico" "32x32x1 32x32x4 16x16x4" "$(icotool -l "$icon_folder/pelorin.ico" |
+  sed -E 's/.*--width=([0-9]+) --height=([0-9]+) --bit-depth=([0-9]+).*/\1x\2x\3/' | tr '\n' ' ' |
+  sed 's/ $//')"
 check "icon groups" 1 "$(grep -c 'RT_GROUP_ICON \*/' "$work/decompiled.rc")"
 
 # The version record's strings are UTF-16; each value follows its key.
