@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what lands there: exactly the two
-# programs, the desktop entry, the icons, the metainfo record and the two manual pages, each
-# valid by the desktop's own checkers, and nothing from the build or the tests.
+# programs, the desktop entry, the icons, the metainfo record, the two manual pages and the
+# changelog, each valid by the desktop's own checkers, and nothing from the build or the tests.
 # Usage: install_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -19,7 +19,8 @@ icon_sizes=(16 22 24 32 48 64 128 256)
 expected=$({
   printf '%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
     share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
-    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml
+    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml \
+    share/doc/pelorin/changelog.gz
   for size in "${icon_sizes[@]}"; do echo "share/icons/hicolor/${size}x${size}/apps/pelorin.png"; done
 } | LC_ALL=C sort)
 actual=$(cd "$prefix" && find . -not -type d | sed 's|^\./||' | LC_ALL=C sort)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder into a temporary folder and checks its
-# contents and its control fields.
+# contents, its control fields, its changelog and what lintian says of it.
 # Usage: package_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -22,7 +22,8 @@ failed() { echo "FAIL: $*"; fail=1; }
 expected=$({
   printf './usr/%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
     share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
-    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml
+    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml \
+    share/doc/pelorin/changelog.gz
   for size in 16 22 24 32 48 64 128 256; do
     echo "./usr/share/icons/hicolor/${size}x${size}/apps/pelorin.png"
   done
@@ -52,5 +53,17 @@ if command -v readelf >/dev/null; then
   readelf -S "$work/root/usr/bin/pelorin-cli" | grep -q '\.debug_info' &&
     failed "pelorin-cli carries debugging information"
 fi
+
+# The changelog's newest entry is the version being packaged.
+changelog_version=$(zcat "$work/root/usr/share/doc/pelorin/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+[[ "$changelog_version" == "$version" ]] ||
+  failed "the changelog's newest entry is $changelog_version, not $version"
+
+# No error or warning from lintian but those only the owner can settle: the package has no
+# copyright file until the owner chooses its licence.
+allowed_tags=no-copyright-file
+lintian --no-cfg --fail-on error,warning --suppress-tags "$allowed_tags" "$deb" >"$work/lintian.log" 2>&1 ||
+  failed "lintian:
+$(grep -v 'running with root privileges' "$work/lintian.log")"
 
 exit $fail
