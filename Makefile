@@ -1,24 +1,40 @@
-# make run   builds and starts Pelorin
-# make test  installs what is missing, builds, and runs every test
-# make package  builds the Debian package, build/pelorin_1.00_<architecture>.deb
+# make run      builds and starts Pelorin
+# make test     installs what is missing, builds, and runs every test
+# make package  builds the Debian package, build/pelorin_<version>_<architecture>.deb
+#
+# Each job has its own build folder, so that going from one to another rebuilds nothing:
+# build/ holds the programs alone (run, install, package), build-test/ the programs with the
+# tests and benchmarks, build-sanitize/ and build-fuzz/ the instrumented builds.
+# WERROR=1 turns compiler warnings into errors (CI does).
 BUILD_DIR ?= build
+TEST_DIR ?= build-test
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
+WERROR ?= 0
+CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run clean sanitize fuzz package install
+WERROR_OPTION := -DPELORIN_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
+PROGRAMS_ONLY := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DPELORIN_BUILD_BENCH=OFF
+
+# $(call build_in,FOLDER,ROLE,CMAKE OPTIONS): installs the role's packages, configures, builds.
+define build_in
+	@tools/install-deps $(2)
+	@cmake -S . -B $(1) $(3) $(WERROR_OPTION) $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(1) -j$(JOBS)
+endef
+
+.PHONY: all build test run clean sanitize fuzz package install
 
 all: build
 
-deps:
-	@tools/install-deps
+build:
+	$(call build_in,$(BUILD_DIR),build,$(PROGRAMS_ONLY))
 
-configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-
-build: configure
-	@cmake --build $(BUILD_DIR) -j$(JOBS)
-
-test: build
-	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+test:
+	$(call build_in,$(TEST_DIR),test,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	  -DPELORIN_BUILD_BENCH=ON)
+	@ctest --test-dir $(TEST_DIR) --output-on-failure -j$(JOBS)
 
 # Without a display, say so and show the program's job on the sample file from the terminal.
 run: build
@@ -29,7 +45,8 @@ run: build
 	  $(BUILD_DIR)/pelorin-cli $(BUILD_DIR)/sample.wav; \
 	fi
 
-package: build
+package:
+	$(call build_in,$(BUILD_DIR),package,$(PROGRAMS_ONLY))
 	@cd $(BUILD_DIR) && cpack --config CPackConfig.cmake
 
 # Installs under PREFIX (/usr/local unless given); DESTDIR works as usual.
@@ -38,23 +55,23 @@ install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
 
 # The core and command-line tests built with AddressSanitizer, LeakSanitizer and UBSan.
-SANITIZE_DIR ?= build-sanitize
-sanitize: deps
-	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DPELORIN_SANITIZE=ON -DPELORIN_BUILD_GUI=OFF >/dev/null
-	@cmake --build $(SANITIZE_DIR) -j$(JOBS)
+sanitize:
+	$(call build_in,$(SANITIZE_DIR),sanitize,-DCMAKE_BUILD_TYPE=Debug -DPELORIN_SANITIZE=ON \
+	  -DPELORIN_BUILD_GUI=OFF)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j$(JOBS)
 
 # Fuzzes the probe for FUZZ_SECONDS (ten minutes unless given), from seeds the build writes.
-FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 600
-fuzz: deps
+fuzz:
+	@tools/install-deps fuzz
 	@cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-	  -DCMAKE_CXX_COMPILER=clang++ -DPELORIN_FUZZ=ON -DPELORIN_BUILD_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+	  -DCMAKE_CXX_COMPILER=clang++ -DPELORIN_FUZZ=ON -DPELORIN_BUILD_GUI=OFF -DBUILD_TESTING=OFF \
+	  $(WERROR_OPTION) $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(FUZZ_DIR) -j$(JOBS) --target pelorin_probe_fuzzer pelorin-fuzz-seeds
 	@rm -rf $(FUZZ_DIR)/seeds && mkdir -p $(FUZZ_DIR)/seeds $(FUZZ_DIR)/corpus
 	@$(FUZZ_DIR)/pelorin-fuzz-seeds $(FUZZ_DIR)/seeds

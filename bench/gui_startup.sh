@@ -6,9 +6,7 @@
 set -euo pipefail
 build=${1:-build}
 runs=${2:-10}
-for tool in Xvfb xdotool import /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "needs $tool (xvfb xdotool imagemagick time)"; exit 2; }
-done
+"$(dirname "$0")/../tools/install-deps" bench
 
 if [[ -z "${DISPLAY:-}" ]]; then
   export DISPLAY=:97
@@ -30,7 +28,7 @@ for ((run = 1; run <= runs; run++)); do
   stats=$(mktemp)
   start=$(date +%s%N)
   /usr/bin/time -f '%M' -o "$stats" "$build/pelorin" 2>/dev/null &
-  runner=$!
+  runner=$!  # time, whose one child is the pelorin this run started
   id=
   until id=$(xdotool search --onlyvisible --name '^Wave file Info$' 2>/dev/null | head -1) && [[ -n "$id" ]]; do
     sleep 0.005
@@ -39,7 +37,7 @@ for ((run = 1; run <= runs; run++)); do
   until button_drawn "$id" "$background"; do sleep 0.005; done
   elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
   total_ms=$((total_ms + elapsed_ms))
-  pkill -TERM -x pelorin || true
+  kill -TERM "$(ps -o pid= --ppid "$runner")" 2>/dev/null || true
   wait "$runner" 2>/dev/null || true
   peak_kib=$(grep -E '^[0-9]+$' "$stats" | tail -1)
   rm -f "$stats"

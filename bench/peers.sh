@@ -12,12 +12,7 @@ files=10000
 runs=${RUNS:-40}       # for the programs that take milliseconds
 slow_runs=${SLOW_RUNS:-5}  # for those that take seconds
 
-sudo=()
-[[ $(id -u) -eq 0 ]] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q >/dev/null
-"${sudo[@]}" apt-get install -y -q --no-install-recommends sox libsox-fmt-base sndfile-programs \
-  mediainfo ffmpeg file hyperfine strace python3 gcc time jq >/dev/null
+"$root/tools/install-deps" bench >/dev/null
 make -C "$root" build BUILD_DIR="$build" >/dev/null
 
 work=$(mktemp -d)

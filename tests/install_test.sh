@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what lands there: exactly the two
-# programs, the desktop entry, the icons, the metainfo record and the two manual pages, each
-# valid by the desktop's own checkers, and nothing from the build or the tests.
-# Usage: install_test.sh BUILD_DIR
+# programs, the desktop entry, the icons, the metainfo record, the two manual pages and the
+# changelog, each valid by the desktop's own checkers, and nothing from the build or the tests.
+# Usage: install_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
+version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/usr
@@ -14,15 +15,14 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail=0
 failed() { echo "FAIL: $*"; fail=1; }
 
-expected="bin/pelorin
-bin/pelorin-cli
-share/applications/org.pelorin.Pelorin.desktop
-share/icons/hicolor/16x16/apps/pelorin.png
-share/icons/hicolor/32x32/apps/pelorin.png
-share/icons/hicolor/scalable/apps/pelorin.svg
-share/man/man1/pelorin-cli.1.gz
-share/man/man1/pelorin.1.gz
-share/metainfo/org.pelorin.Pelorin.metainfo.xml"
+icon_sizes=(16 22 24 32 48 64 128 256)
+expected=$({
+  printf '%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
+    share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
+    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml \
+    share/doc/pelorin/changelog.gz
+  for size in "${icon_sizes[@]}"; do echo "share/icons/hicolor/${size}x${size}/apps/pelorin.png"; done
+} | LC_ALL=C sort)
 actual=$(cd "$prefix" && find . -not -type d | sed 's|^\./||' | LC_ALL=C sort)
 [[ "$actual" == "$expected" ]] || failed "installed files differ:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
@@ -37,10 +37,14 @@ grep -qx 'Exec=pelorin %F' "$prefix/share/applications/org.pelorin.Pelorin.deskt
   failed "the desktop entry does not start pelorin with the files"
 appstreamcli validate --no-net --explain "$prefix/share/metainfo/org.pelorin.Pelorin.metainfo.xml" ||
   failed "appstreamcli validate"
+# The software centre's newest release is the version being built.
+newest=$(grep -m1 -o '<release version="[^"]*"' "$prefix/share/metainfo/org.pelorin.Pelorin.metainfo.xml")
+[[ "$newest" == "<release version=\"$version\"" ]] ||
+  failed "the metainfo's newest release is $newest, not $version"
 
 # A PNG's width and height are the big-endian words at bytes 16 and 20.
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8 }'; }
-for size in 16 32; do
+for size in "${icon_sizes[@]}"; do
   actual_size=$(png_size "$prefix/share/icons/hicolor/${size}x${size}/apps/pelorin.png")
   [[ "$actual_size" == "${size}x${size}" ]] || failed "the ${size}x${size} icon is $actual_size"
 done

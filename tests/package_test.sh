@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder into a temporary folder and checks its
-# contents and its control fields.
-# Usage: package_test.sh BUILD_DIR
+# contents, its control fields, its changelog and what lintian says of it.
+# Usage: package_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
+version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -12,28 +13,28 @@ cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || 
   exit 1
 }
 architecture=$(dpkg --print-architecture)
-deb=$work/pelorin_1.00_${architecture}.deb
+deb=$work/pelorin_${version}_${architecture}.deb
 [[ -f "$deb" ]] || { echo "FAIL: no $deb"; ls "$work"; exit 1; }
 
 fail=0
 failed() { echo "FAIL: $*"; fail=1; }
 
-expected="./usr/bin/pelorin
-./usr/bin/pelorin-cli
-./usr/share/applications/org.pelorin.Pelorin.desktop
-./usr/share/icons/hicolor/16x16/apps/pelorin.png
-./usr/share/icons/hicolor/32x32/apps/pelorin.png
-./usr/share/icons/hicolor/scalable/apps/pelorin.svg
-./usr/share/man/man1/pelorin-cli.1.gz
-./usr/share/man/man1/pelorin.1.gz
-./usr/share/metainfo/org.pelorin.Pelorin.metainfo.xml"
+expected=$({
+  printf './usr/%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
+    share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
+    share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml \
+    share/doc/pelorin/changelog.gz
+  for size in 16 22 24 32 48 64 128 256; do
+    echo "./usr/share/icons/hicolor/${size}x${size}/apps/pelorin.png"
+  done
+} | LC_ALL=C sort)
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort)
 [[ "$actual" == "$expected" ]] || failed "package files differ:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Package)" == pelorin ]] || failed "Package: $(field Package)"
-[[ "$(field Version)" == 1.00 ]] || failed "Version: $(field Version)"
+[[ "$(field Version)" == "$version" ]] || failed "Version: $(field Version)"
 [[ "$(field Architecture)" == "$architecture" ]] || failed "Architecture: $(field Architecture)"
 [[ "$(field Section)" == sound ]] || failed "Section: $(field Section)"
 [[ -n "$(field Maintainer)" ]] || failed "no Maintainer"
@@ -52,5 +53,17 @@ if command -v readelf >/dev/null; then
   readelf -S "$work/root/usr/bin/pelorin-cli" | grep -q '\.debug_info' &&
     failed "pelorin-cli carries debugging information"
 fi
+
+# The changelog's newest entry is the version being packaged.
+changelog_version=$(zcat "$work/root/usr/share/doc/pelorin/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+[[ "$changelog_version" == "$version" ]] ||
+  failed "the changelog's newest entry is $changelog_version, not $version"
+
+# No error or warning from lintian but those only the owner can settle: the package has no
+# copyright file until the owner chooses its licence.
+allowed_tags=no-copyright-file
+lintian --no-cfg --fail-on error,warning --suppress-tags "$allowed_tags" "$deb" >"$work/lintian.log" 2>&1 ||
+  failed "lintian:
+$(grep -v 'running with root privileges' "$work/lintian.log")"
 
 exit $fail

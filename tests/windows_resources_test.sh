@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Compiles the Windows resource script with the MinGW resource compiler and checks that the
-# result carries the icon's three images and the version record's strings.
-# Usage: windows_resources_test.sh RESOURCE_SCRIPT ICON_FOLDER
+# result carries the icon's three images and the version record with the project's version.
+# Usage: windows_resources_test.sh RESOURCE_SCRIPT ICON_FOLDER VERSION
 set -euo pipefail
 script=$1
 icon_folder=$2
+version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -21,6 +22,10 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 }
 
 check "icon images" 3 "$(grep -c 'RT_ICON \*/' "$work/decompiled.rc")"
+# The icon's images: 32 x 32 in two colours, 32 x 32 and 16 x 16 in sixteen.
+check "pelorin.ico" "32x32x1 32x32x4 16x16x4" "$(icotool -l "$icon_folder/pelorin.ico" |
+  sed -E 's/.*--width=([0-9]+) --height=([0-9]+) --bit-depth=([0-9]+).*/\1x\2x\3/' | tr '\n' ' ' |
+  sed 's/ $//')"
 check "icon groups" 1 "$(grep -c 'RT_GROUP_ICON \*/' "$work/decompiled.rc")"
 
 # The version record's strings are UTF-16; each value follows its key.
@@ -32,8 +37,13 @@ value_of() {
   echo "(missing)"
 }
 check "string block" "StringFileInfo 040904B0" "$(grep -A1 -x StringFileInfo <(printf '%s\n' "${strings[@]}") | tr '\n' ' ' | sed 's/ $//')"
-check FileVersion 1.00 "$(value_of FileVersion)"
-check ProductVersion 1.00 "$(value_of ProductVersion)"
+check FileVersion "$version" "$(value_of FileVersion)"
+check ProductVersion "$version" "$(value_of ProductVersion)"
+# The same version as four numbers: 1.00 is 1, 0, 0, 0.
+IFS=. read -r major minor patch tweak <<<"$version"
+numbers="$((10#$major)), $((10#${minor:-0})), $((10#${patch:-0})), $((10#${tweak:-0}))"
+check "FILEVERSION" 1 "$(grep -c "^ *FILEVERSION $numbers\$" "$work/decompiled.rc" || true)"
+check "PRODUCTVERSION" 1 "$(grep -c "^ *PRODUCTVERSION $numbers\$" "$work/decompiled.rc" || true)"
 check ProductName Pelorin "$(value_of ProductName)"
 check InternalName Pelorin "$(value_of InternalName)"
 check OriginalFilename Pelorin.exe "$(value_of OriginalFilename)"
