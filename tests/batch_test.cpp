@@ -1,11 +1,17 @@
 // Many files: walking folders, file lists, one line per file, totals, and several workers.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <sstream>
+#include <thread>
 
+#include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli_runner.h"
 #include "runtime/number_text.h"
@@ -269,6 +275,63 @@ TEST_F(Batch, ADanglingLinkInAWalkGetsItsOpenFailureReport) {
   const auto run = runCli({"--tsv", "-r", dir / "walked"});
   EXPECT_EQ(reportedPaths(run.out), std::vector<std::string>{dir / "walked/dangling.wav"});
   EXPECT_NE(run.out.find("\topen-failure\t"), std::string::npos);
+}
+
+// The walk lists a folder, then opens its subfolders one by one: a subfolder swapped in between
+// for a link to another folder is not entered.
+TEST_F(Batch, AFolderSwappedForALinkDuringTheWalkIsNotEntered) {
+  ::mkdir((dir / "walked").c_str(), 0755);
+  ::mkdir((dir / "walked/sub").c_str(), 0755);
+  const std::string first = dir.write("walked/a.wav", canonicalWave(100));
+  dir.write("walked/sub/inside.wav", canonicalWave(100));
+  const cli::Options options{.recursive = true, .paths = {dir / "walked"}};
+  cli::Inputs inputs(options);
+  ASSERT_TRUE(inputs.open());
+  cli::Item item;
+  ASSERT_TRUE(inputs.next(item));
+  ASSERT_EQ(item.path, first);
+  // "walked" is listed, with "sub" a folder: make "sub" a link to the library outside.
+  ASSERT_EQ(::rename((dir / "walked/sub").c_str(), (dir / "moved").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "lib").c_str(), (dir / "walked/sub").c_str()), 0);
+  std::vector<std::string> rest;
+  while (inputs.next(item)) rest.push_back(item.path);
+  EXPECT_EQ(rest, std::vector<std::string>{});
+}
+
+// fanotify makes the system refuse to read one folder's entries, as a failing disk would (it
+// needs CAP_SYS_ADMIN): the folder gets one report, and the walk goes on.
+TEST_F(Batch, AFolderWhoseListingFailsGetsOneReport) {
+  const std::string walked = dir / "lib";
+  const std::string locked = walked + "/b-sub";
+  const UniqueFd events(::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY));
+  if (!events) GTEST_SKIP() << "fanotify is not allowed here";
+  ASSERT_EQ(::fanotify_mark(events.get(), FAN_MARK_ADD, FAN_ACCESS_PERM | FAN_ONDIR, AT_FDCWD,
+                            locked.c_str()),
+            0);
+  std::atomic<bool> done = false;
+  std::thread refuser([&] {
+    while (!done) {
+      pollfd ready{events.get(), POLLIN, 0};
+      if (::poll(&ready, 1, 10) <= 0) continue;
+      alignas(fanotify_event_metadata) char buffer[4096];
+      ssize_t size = ::read(events.get(), buffer, sizeof buffer);
+      for (auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer);
+           FAN_EVENT_OK(event, size); event = FAN_EVENT_NEXT(event, size)) {
+        const fanotify_response refusal{event->fd, FAN_DENY};
+        static_cast<void>(::write(events.get(), &refusal, sizeof refusal));
+        ::close(event->fd);
+      }
+    }
+  });
+  const auto run = runCli({"--json", "-r", walked});
+  done = true;
+  refuser.join();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("{\"path\":\"" + locked + "\",\"report\":\"open-failure\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(" 57 - Device I/O error\""), std::string::npos);
+  EXPECT_NE(run.out.find("/lib/link-to-file.wav"), std::string::npos);  // the walk went on
 }
 
 }  // namespace

@@ -34,11 +34,12 @@ class DismissingSink : public MessageBoxSink {
   int show(PromptView, std::int32_t, std::optional<std::string_view>) override { return kOkAnswer; }
 };
 
-// The open-failure report of a folder that a walk could not read.
-void reportUnreadableFolder(const Item& item, ProbeOutcome& outcome) {
-  const ErrorNumber number = item.folderErrno == EACCES || item.folderErrno == EPERM
+// The open-failure report of an item known to fail before any probe: a folder that a walk
+// could not read.
+void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
+  const ErrorNumber number = item.openErrno == EACCES || item.openErrno == EPERM
                                  ? ErrorNumber::kPermissionDenied
-                                 : openFailure(item.folderErrno, item.path);
+                                 : openFailure(item.openErrno, item.path);
   outcome.report = Report::kOpenFailure;
   outcome.values = SondurValues{};
   outcome.errorNumber = static_cast<std::int32_t>(number);
@@ -73,8 +74,8 @@ class Prober {
     chunk.tally = Tally{};
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
-      if (item.folderErrno != 0) {
-        reportUnreadableFolder(item, outcome_);
+      if (item.openErrno != 0) {
+        reportOpenFailure(item, outcome_);
       } else {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
       }
