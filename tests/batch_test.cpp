@@ -1,13 +1,16 @@
 // Many files: walking folders, file lists, one line per file, totals, and several workers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <poll.h>
 #include <sys/fanotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <sstream>
 #include <thread>
 
@@ -332,6 +335,68 @@ TEST_F(Batch, AFolderWhoseListingFailsGetsOneReport) {
       << run.out;
   EXPECT_NE(run.out.find(" 57 - Device I/O error\""), std::string::npos);
   EXPECT_NE(run.out.find("/lib/link-to-file.wav"), std::string::npos);  // the walk went on
+}
+
+TEST_F(Batch, ListedPathsLongerThanTheSystemTakesAreShownCut) {
+  struct Case {
+    const char* name;
+    std::string list;
+    std::string shown;
+  };
+  const std::string longest(PATH_MAX, 'n');
+  const Case cases[] = {
+      {"PATH_MAX bytes, whole", longest + "\n", longest},
+      {"one byte more", longest + "x\n", longest + "\u2026"},
+      {"the last line, without a line feed", longest + "xy", longest + "\u2026"},
+  };
+  for (const Case& c : cases) {
+    const auto run = runCli({"--json", "--files-from", dir.write("list", c.list)});
+    EXPECT_EQ(run.out.rfind("{\"path\":\"" + c.shown +
+                                "\",\"report\":\"open-failure\",\"title\":\"Pelorin\","
+                                "\"prompt\":\"Error opening file " +
+                                c.shown + "\\r\\n 52 - Bad file name or number\",",
+                            0),
+              0u)
+        << c.name;
+  }
+}
+
+// A 200 MiB line in a list streamed through a pipe: the list is read in a fixed buffer, and
+// the run's peak memory stays that of any run.
+TEST_F(Batch, AnEnormousLineInAFileListTakesNoMemory) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer's shadow memory and quarantine decide the peak here";
+#endif
+  int list[2];
+  ASSERT_EQ(::pipe2(list, O_CLOEXEC), 0);
+  const UniqueFd out(::memfd_create("list-out", 0));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit oneGiB{1 << 30, 1 << 30};  // a run that holds the line fails, not the machine
+    ::setrlimit(RLIMIT_AS, &oneGiB);
+    ::dup2(list[0], 0);
+    ::dup2(out.get(), 1);
+    ::execl(PELORIN_CLI_PATH, PELORIN_CLI_PATH, "--tsv", "--files-from", "-", nullptr);
+    ::_exit(127);
+  }
+  ::close(list[0]);
+  std::signal(SIGPIPE, SIG_IGN);  // a child that died early shows as a failed write
+  const auto send = [&](const std::string& bytes) {
+    return ::write(list[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  };
+  const std::string mebibyte(1 << 20, 'n');
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(send(mebibyte));
+  ASSERT_TRUE(send("\n" + dir / "lib/a.wav" + "\n"));
+  ::close(list[1]);
+  int status = 0;
+  rusage usage{};
+  ::wait4(child, &status, 0, &usage);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_LT(usage.ru_maxrss, 16 * 1024) << "KiB";
+  std::string text(static_cast<std::size_t>(::lseek(out.get(), 0, SEEK_END)), '\0');
+  ::pread(out.get(), text.data(), text.size(), 0);
+  EXPECT_EQ(reportedPaths(text),
+            (std::vector<std::string>{mebibyte.substr(0, PATH_MAX) + "\u2026", dir / "lib/a.wav"}));
 }
 
 }  // namespace

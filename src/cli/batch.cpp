@@ -18,6 +18,12 @@ namespace {
 
 // Items per chunk: enough that handing chunks around costs little next to probing them.
 constexpr std::size_t kChunkItems = 64;
+// Bytes of paths per chunk, past which a chunk takes no more items: chunks of long paths hold
+// fewer of them, so that the chunks in flight stay small whatever the paths.
+constexpr std::size_t kChunkPathBytes = 4 * 1024;
+// A path's room in a chunk is kept for the next item, unless a long path made it larger than
+// this: otherwise every item of every chunk could come to keep the room of a long path.
+constexpr std::size_t kKeptPathRoom = 1024;
 // Chunks in flight per worker, so that no worker waits while the writer catches up.
 constexpr std::size_t kChunksPerWorker = 4;
 
@@ -35,7 +41,7 @@ class DismissingSink : public MessageBoxSink {
 };
 
 // The open-failure report of an item known to fail before any probe: a folder that a walk
-// could not read.
+// could not read, a listed path too long for the system.
 void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
   const ErrorNumber number = item.openErrno == EACCES || item.openErrno == EPERM
                                  ? ErrorNumber::kPermissionDenied
@@ -92,11 +98,19 @@ class Prober {
   FormatScratch scratch_;
 };
 
-// Fills `chunk` from `inputs`; false when there was nothing left.
-bool fill(Chunk& chunk, Inputs& inputs, std::size_t capacity) {
+// Fills `chunk` from `inputs` with up to `maxItems` items, fewer once their paths reach
+// kChunkPathBytes; false when there was nothing left.
+bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
   chunk.count = 0;
   chunk.done = false;
-  while (chunk.count < capacity && inputs.next(chunk.items[chunk.count])) ++chunk.count;
+  std::size_t pathBytes = 0;
+  while (chunk.count < maxItems && pathBytes < kChunkPathBytes) {
+    Item& item = chunk.items[chunk.count];
+    if (item.path.capacity() > kKeptPathRoom) item.path = std::string();
+    if (!inputs.next(item)) break;
+    pathBytes += item.path.size();
+    ++chunk.count;
+  }
   return chunk.count > 0;
 }
 

@@ -76,7 +76,6 @@ bool PathList::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long path
   ssize_t got;
   do {
     got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
@@ -90,21 +89,45 @@ bool PathList::fill() {
   return true;
 }
 
-bool PathList::next(std::string& path) {
+void PathList::skipPastSeparator() {
   for (;;) {
+    begin_ = end_;
+    if (!fill()) return;
     const char* start = buffer_.data() + begin_;
     const auto* found = static_cast<const char*>(std::memchr(start, separator_, end_ - begin_));
     if (found) {
-      path.assign(start, found);
       begin_ += static_cast<std::size_t>(found - start) + 1;
-      if (!path.empty()) return true;
+      return;
+    }
+  }
+}
+
+PathList::Found PathList::next(std::string& path) {
+  static_assert(PATH_MAX < kBufferSize);
+  for (;;) {
+    const char* start = buffer_.data() + begin_;
+    const auto* found = static_cast<const char*>(std::memchr(start, separator_, end_ - begin_));
+    const std::size_t length = found ? static_cast<std::size_t>(found - start) : end_ - begin_;
+    if (length > PATH_MAX) {
+      path.assign(start, PATH_MAX);
+      if (found) {
+        begin_ += length + 1;
+      } else {
+        skipPastSeparator();
+      }
+      return Found::kTooLong;
+    }
+    if (found) {
+      path.assign(start, length);
+      begin_ += length + 1;
+      if (!path.empty()) return Found::kPath;
       continue;
     }
     if (!fill()) {
       // The last path need not end in a separator.
       path.assign(buffer_.data() + begin_, buffer_.data() + end_);
       begin_ = end_;
-      return !path.empty() && error_ == 0;
+      return !path.empty() && error_ == 0 ? Found::kPath : Found::kEnd;
     }
   }
 }
@@ -115,12 +138,20 @@ bool Inputs::open() {
   return list_->open(*options_.filesFrom, options_.nulSeparated ? '\0' : '\n');
 }
 
-bool Inputs::nextNamedPath(std::string& path) {
+bool Inputs::nextNamedPath(Item& item) {
+  item.openErrno = 0;
   if (nextArg_ < options_.paths.size()) {
-    path.assign(options_.paths[nextArg_++]);
+    item.path.assign(options_.paths[nextArg_++]);
     return true;
   }
-  return list_ && list_->next(path);
+  if (!list_) return false;
+  const PathList::Found found = list_->next(item.path);
+  if (found == PathList::Found::kTooLong) {
+    // Shown cut, as no system could open it whole.
+    item.path.append("\u2026");
+    item.openErrno = ENAMETOOLONG;
+  }
+  return found != PathList::Found::kEnd;
 }
 
 bool Inputs::next(Item& item) {
@@ -129,10 +160,9 @@ bool Inputs::next(Item& item) {
       if (nextFromWalk(item)) return true;
       continue;
     }
-    if (!nextNamedPath(item.path)) return false;
-    item.openErrno = 0;
+    if (!nextNamedPath(item)) return false;
     // A named path is probed whatever its name; a folder is walked only when asked to.
-    if (!options_.recursive || !isFolder(item.path)) return true;
+    if (!options_.recursive || item.openErrno != 0 || !isFolder(item.path)) return true;
     const std::string root = item.path;
     if (enterFolder(-1, nullptr, root, item) == Entered::kFailed) return true;
   }

@@ -14,27 +14,37 @@ namespace pelorin::cli {
 struct Item {
   std::string path;
   /// The system's reason the item cannot be opened, known before any probe: a folder that the
-  /// walk could not open or list to its end. 0 for a path to probe.
+  /// walk could not open or list to its end, a listed path longer than the system takes. 0 for
+  /// a path to probe.
   int openErrno = 0;
 };
 
-/// Reads paths from a file list: one per line, or separated by NUL bytes.
+/// Reads paths from a file list: one per line, or separated by NUL bytes. Its memory is one
+/// fixed buffer, whatever the list holds.
 class PathList {
  public:
+  /// What next() found.
+  enum class Found { kEnd, kPath, kTooLong };
+
   /// Opens `name` ("-" for standard input); false with errno set when it cannot.
   bool open(const std::string& name, char separator);
 
-  /// The next non-empty path; false at the end of the list or on a read error (see error()).
-  bool next(std::string& path);
+  /// The next non-empty path: kPath. A path longer than the system takes (PATH_MAX bytes) is
+  /// never held whole: `path` gets its first PATH_MAX bytes, the rest is read past up to the
+  /// next separator, and the answer is kTooLong. kEnd at the end of the list or on a read error
+  /// (see error()).
+  Found next(std::string& path);
   int error() const { return error_; }
 
  private:
   bool fill();
+  void skipPastSeparator();
 
   UniqueFd ownFd_;  // the list's descriptor, unless it is standard input
   int fd_ = -1;
   char separator_ = '\n';
-  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  static constexpr std::size_t kBufferSize = 64 * 1024;  // a whole path and its separator fit
+  std::vector<char> buffer_ = std::vector<char>(kBufferSize);
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool atEnd_ = false;
@@ -85,7 +95,7 @@ class Inputs {
   };
   enum class Entered { kYes, kFailed, kNotAFolder };
 
-  bool nextNamedPath(std::string& path);
+  bool nextNamedPath(Item& item);
   // Starts walking the folder `name` inside the folder open on `parentFd`, or the folder `path`
   // itself when `parentFd` is -1 (a path named by the user, which may be a link). A folder that
   // cannot be opened or listed becomes `item`: kFailed. kNotAFolder when `name` is no longer a
