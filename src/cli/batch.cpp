@@ -7,6 +7,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -165,9 +167,19 @@ Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::s
 // as they finish, and probes pending chunks itself while it would otherwise wait.
 class WorkerPool {
  public:
+  // Starts up to `workers` workers. One that the system cannot start (its limit of threads or
+  // of memory reached) is done without: the run goes on with those started, down to the calling
+  // thread alone, since it probes whatever is pending.
   WorkerPool(unsigned workers, const ReportStyle& style) {
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, style] { work(style); });
+    try {
+      threads_.reserve(workers);
+      for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, style] { work(style); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
   }
+
+  unsigned size() const { return static_cast<unsigned>(threads_.size()); }
 
   ~WorkerPool() {
     {
@@ -241,17 +253,17 @@ class WorkerPool {
   std::vector<std::thread> threads_;
 };
 
-// `probers` threads probe in all: the calling thread and probers - 1 workers.
+// Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers.
 Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, unsigned probers) {
   Writer writer(options, output);
-  std::vector<std::unique_ptr<Chunk>> chunks;
-  for (std::size_t i = 0; i < probers * kChunksPerWorker; ++i) {
+  std::vector<std::unique_ptr<Chunk>> chunks;  // outlives the pool, whose workers use them
+  Prober own(styleOf(options));
+  WorkerPool pool(probers - 1, styleOf(options));
+  for (std::size_t i = 0; i < (pool.size() + 1) * kChunksPerWorker; ++i) {
     chunks.push_back(std::make_unique<Chunk>());
   }
   std::deque<Chunk*> inFlight;  // oldest first
   std::size_t nextFree = 0;
-  Prober own(styleOf(options));
-  WorkerPool pool(probers - 1, styleOf(options));
   const auto writeOldest = [&] {
     Chunk* oldest = inFlight.front();
     pool.finish(*oldest, own);
