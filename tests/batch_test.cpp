@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <csignal>
 #include <sstream>
 #include <thread>
@@ -397,6 +398,40 @@ TEST_F(Batch, AnEnormousLineInAFileListTakesNoMemory) {
   ::pread(out.get(), text.data(), text.size(), 0);
   EXPECT_EQ(reportedPaths(text),
             (std::vector<std::string>{mebibyte.substr(0, PATH_MAX) + "\u2026", dir / "lib/a.wav"}));
+}
+
+// Lengths of 0.1, 0.2 and 0.3 seconds, over and over: the sum of a hundred depends on the order
+// of the additions, and is the running sum in input order however the files were probed.
+TEST_F(Batch, SummaryTotalIsAddedInInputOrder) {
+  std::vector<std::string> paths;
+  std::vector<std::string> longPaths;  // chunks hold fewer of them
+  double runningSum = 0;
+  for (int i = 0; i < 100; ++i) {
+    const std::uint32_t dataSize = 4410 * (1 + i % 3);
+    const std::string name = "t" + std::to_string(i) + ".wav";
+    paths.push_back(dir.write(name, WaveBuilder().fmt(1, 1, 44100, 8).data(dataSize).bytes()));
+    longPaths.push_back(dir.path() + std::string(1000, '/') + name);
+    runningSum += dataSize / 44100.0;
+  }
+  char text[32];
+  const std::string expected(text, std::to_chars(text, text + sizeof text, runningSum).ptr);
+  struct Case {
+    const char* name;
+    const char* jobs;
+    const std::vector<std::string>& files;
+  };
+  const Case cases[] = {
+      {"-j1", "-j1", paths},
+      {"-j4", "-j4", paths},
+      {"-j4 with long paths", "-j4", longPaths},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {c.jobs, "--json", "--summary"};
+    args.insert(args.end(), c.files.begin(), c.files.end());
+    const std::string out = runCli(args).out;
+    const std::size_t total = out.rfind(':') + 1;
+    EXPECT_EQ(out.substr(total, out.rfind('}') - total), expected) << c.name;
+  }
 }
 
 }  // namespace

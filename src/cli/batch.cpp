@@ -64,11 +64,19 @@ ReportStyle styleOf(const Options& options) {
   return {options.format, severalFiles};
 }
 
+// What the run's tally needs of one report.
+struct Counted {
+  Report report;
+  double lengthSeconds;
+};
+
 struct Chunk {
   std::vector<Item> items = std::vector<Item>(kChunkItems);
   std::size_t count = 0;
   std::string output;
-  Tally tally;
+  // One entry per report, in order: the writer adds them to the run's tally one by one, so that
+  // the total length is summed in input order whatever the chunks and the workers.
+  std::vector<Counted> counted;
   bool done = false;
 };
 
@@ -79,7 +87,7 @@ class Prober {
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
-    chunk.tally = Tally{};
+    chunk.counted.clear();
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
       if (item.openErrno != 0) {
@@ -88,7 +96,7 @@ class Prober {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_);
-      chunk.tally.add(outcome_);
+      chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds});
     }
   }
 
@@ -125,7 +133,7 @@ class Writer {
   }
 
   void write(const Chunk& chunk) {
-    tally_.merge(chunk.tally);
+    for (const Counted& counted : chunk.counted) tally_.add(counted.report, counted.lengthSeconds);
     if (output_.failed()) return;
     std::string_view text = chunk.output;
     if (atStart_ && !text.empty() && options_.format == Format::kText) text.remove_prefix(1);

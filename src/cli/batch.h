@@ -13,7 +13,7 @@ namespace pelorin::cli {
 /// per worker are in flight, each bounded by the bytes of its paths as well as by their number,
 /// so memory grows neither with the number of files nor with the length of their paths. A
 /// worker that the system cannot start is done without. Stops early when the output fails.
-/// Returns the tally of the reports written.
+/// Returns the tally of the reports written, added up in input order.
 Tally probeAll(Inputs& inputs, const Options& options, Output& output);
 
 }  // namespace pelorin::cli
