@@ -1,11 +1,21 @@
 // Many files: walking folders, file lists, one line per file, totals, and several workers.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <poll.h>
+#include <sys/fanotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <charconv>
+#include <csignal>
 #include <sstream>
+#include <thread>
 
+#include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli_runner.h"
 #include "runtime/number_text.h"
@@ -271,6 +281,159 @@ TEST_F(Batch, ADanglingLinkInAWalkGetsItsOpenFailureReport) {
   const auto run = runCli({"--tsv", "-r", dir / "walked"});
   EXPECT_EQ(reportedPaths(run.out), std::vector<std::string>{dir / "walked/dangling.wav"});
   EXPECT_NE(run.out.find("\topen-failure\t"), std::string::npos);
+}
+
+// The walk lists a folder, then opens its subfolders one by one: a subfolder swapped in between
+// for a link to another folder is not entered.
+TEST_F(Batch, AFolderSwappedForALinkDuringTheWalkIsNotEntered) {
+  ::mkdir((dir / "walked").c_str(), 0755);
+  ::mkdir((dir / "walked/sub").c_str(), 0755);
+  const std::string first = dir.write("walked/a.wav", canonicalWave(100));
+  dir.write("walked/sub/inside.wav", canonicalWave(100));
+  const cli::Options options{.recursive = true, .paths = {dir / "walked"}};
+  cli::Inputs inputs(options);
+  ASSERT_TRUE(inputs.open());
+  cli::Item item;
+  ASSERT_TRUE(inputs.next(item));
+  ASSERT_EQ(item.path, first);
+  // "walked" is listed, with "sub" a folder: make "sub" a link to the library outside.
+  ASSERT_EQ(::rename((dir / "walked/sub").c_str(), (dir / "moved").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "lib").c_str(), (dir / "walked/sub").c_str()), 0);
+  std::vector<std::string> rest;
+  while (inputs.next(item)) rest.push_back(item.path);
+  EXPECT_EQ(rest, std::vector<std::string>{});
+}
+
+// fanotify makes the system refuse to read one folder's entries, as a failing disk would (it
+// needs CAP_SYS_ADMIN): the folder gets one report, and the walk goes on.
+TEST_F(Batch, AFolderWhoseListingFailsGetsOneReport) {
+  const std::string walked = dir / "lib";
+  const std::string locked = walked + "/b-sub";
+  const UniqueFd events(::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY));
+  if (!events) GTEST_SKIP() << "fanotify is not allowed here";
+  ASSERT_EQ(::fanotify_mark(events.get(), FAN_MARK_ADD, FAN_ACCESS_PERM | FAN_ONDIR, AT_FDCWD,
+                            locked.c_str()),
+            0);
+  std::atomic<bool> done = false;
+  std::thread refuser([&] {
+    while (!done) {
+      pollfd ready{events.get(), POLLIN, 0};
+      if (::poll(&ready, 1, 10) <= 0) continue;
+      alignas(fanotify_event_metadata) char buffer[4096];
+      ssize_t size = ::read(events.get(), buffer, sizeof buffer);
+      for (auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer);
+           FAN_EVENT_OK(event, size); event = FAN_EVENT_NEXT(event, size)) {
+        const fanotify_response refusal{event->fd, FAN_DENY};
+        static_cast<void>(::write(events.get(), &refusal, sizeof refusal));
+        ::close(event->fd);
+      }
+    }
+  });
+  const auto run = runCli({"--json", "-r", walked});
+  done = true;
+  refuser.join();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("{\"path\":\"" + locked + "\",\"report\":\"open-failure\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(" 57 - Device I/O error\""), std::string::npos);
+  EXPECT_NE(run.out.find("/lib/link-to-file.wav"), std::string::npos);  // the walk went on
+}
+
+TEST_F(Batch, ListedPathsLongerThanTheSystemTakesAreShownCut) {
+  struct Case {
+    const char* name;
+    std::string list;
+    std::string shown;
+  };
+  const std::string longest(PATH_MAX, 'n');
+  const Case cases[] = {
+      {"PATH_MAX bytes, whole", longest + "\n", longest},
+      {"one byte more", longest + "x\n", longest + "\u2026"},
+      {"the last line, without a line feed", longest + "xy", longest + "\u2026"},
+  };
+  for (const Case& c : cases) {
+    const auto run = runCli({"--json", "--files-from", dir.write("list", c.list)});
+    EXPECT_EQ(run.out.rfind("{\"path\":\"" + c.shown +
+                                "\",\"report\":\"open-failure\",\"title\":\"Pelorin\","
+                                "\"prompt\":\"Error opening file " +
+                                c.shown + "\\r\\n 52 - Bad file name or number\",",
+                            0),
+              0u)
+        << c.name;
+  }
+}
+
+// A 200 MiB line in a list streamed through a pipe: the list is read in a fixed buffer, and
+// the run's peak memory stays that of any run.
+TEST_F(Batch, AnEnormousLineInAFileListTakesNoMemory) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer's shadow memory and quarantine decide the peak here";
+#endif
+  int list[2];
+  ASSERT_EQ(::pipe2(list, O_CLOEXEC), 0);
+  const UniqueFd out(::memfd_create("list-out", 0));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit oneGiB{1 << 30, 1 << 30};  // a run that holds the line fails, not the machine
+    ::setrlimit(RLIMIT_AS, &oneGiB);
+    ::dup2(list[0], 0);
+    ::dup2(out.get(), 1);
+    ::execl(PELORIN_CLI_PATH, PELORIN_CLI_PATH, "--tsv", "--files-from", "-", nullptr);
+    ::_exit(127);
+  }
+  ::close(list[0]);
+  std::signal(SIGPIPE, SIG_IGN);  // a child that died early shows as a failed write
+  const auto send = [&](const std::string& bytes) {
+    return ::write(list[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  };
+  const std::string mebibyte(1 << 20, 'n');
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(send(mebibyte));
+  ASSERT_TRUE(send("\n" + dir / "lib/a.wav" + "\n"));
+  ::close(list[1]);
+  int status = 0;
+  rusage usage{};
+  ::wait4(child, &status, 0, &usage);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_LT(usage.ru_maxrss, 16 * 1024) << "KiB";
+  std::string text(static_cast<std::size_t>(::lseek(out.get(), 0, SEEK_END)), '\0');
+  ::pread(out.get(), text.data(), text.size(), 0);
+  EXPECT_EQ(reportedPaths(text),
+            (std::vector<std::string>{mebibyte.substr(0, PATH_MAX) + "\u2026", dir / "lib/a.wav"}));
+}
+
+// Lengths of 0.1, 0.2 and 0.3 seconds, over and over: the sum of a hundred depends on the order
+// of the additions, and is the running sum in input order however the files were probed.
+TEST_F(Batch, SummaryTotalIsAddedInInputOrder) {
+  std::vector<std::string> paths;
+  std::vector<std::string> longPaths;  // chunks hold fewer of them
+  double runningSum = 0;
+  for (int i = 0; i < 100; ++i) {
+    const std::uint32_t dataSize = 4410 * (1 + i % 3);
+    const std::string name = "t" + std::to_string(i) + ".wav";
+    paths.push_back(dir.write(name, WaveBuilder().fmt(1, 1, 44100, 8).data(dataSize).bytes()));
+    longPaths.push_back(dir.path() + std::string(1000, '/') + name);
+    runningSum += dataSize / 44100.0;
+  }
+  char text[32];
+  const std::string expected(text, std::to_chars(text, text + sizeof text, runningSum).ptr);
+  struct Case {
+    const char* name;
+    const char* jobs;
+    const std::vector<std::string>& files;
+  };
+  const Case cases[] = {
+      {"-j1", "-j1", paths},
+      {"-j4", "-j4", paths},
+      {"-j4 with long paths", "-j4", longPaths},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {c.jobs, "--json", "--summary"};
+    args.insert(args.end(), c.files.begin(), c.files.end());
+    const std::string out = runCli(args).out;
+    const std::size_t total = out.rfind(':') + 1;
+    EXPECT_EQ(out.substr(total, out.rfind('}') - total), expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,9 +10,11 @@
 #include <cstdio>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "cli/format.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli_runner.h"
 #include "support.h"
 #include "wave_builder.h"
@@ -325,6 +328,36 @@ TEST_F(Cli, AClosedPipeEndsTheRunQuietly) {
   ::close(pipeFds[1]);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(err, "");
+}
+
+// A parent may hand down a pipe it made non-blocking: while the pipe is full, the output waits
+// for the reader instead of failing.
+TEST(Output, ANonBlockingPipeIsWaitedForWhileFull) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const UniqueFd readEnd(fds[0]);
+  UniqueFd writeEnd(fds[1]);
+  ASSERT_EQ(::fcntl(writeEnd.get(), F_SETFL, O_NONBLOCK), 0);
+  const int capacity = ::fcntl(writeEnd.get(), F_GETPIPE_SZ);
+  std::string received;
+  std::thread slowReader([&] {
+    // Reads only once the pipe is full, so that the writer has met it full.
+    for (int held = 0; ::ioctl(readEnd.get(), FIONREAD, &held) == 0 && held < capacity;) {
+      ::usleep(1000);
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(readEnd.get(), buffer, sizeof buffer)) > 0;)
+      received.append(buffer, n);
+  });
+  std::string text;
+  for (int i = 0; i < 4 * capacity; ++i) text.push_back(static_cast<char>('a' + i % 23));
+  cli::Output output(writeEnd.get());
+  output.buffer() = text;
+  output.flush();
+  writeEnd.reset();
+  slowReader.join();
+  EXPECT_EQ(output.writeError(), 0);
+  EXPECT_TRUE(received == text) << received.size() << " of " << text.size() << " bytes";
 }
 
 }  // namespace

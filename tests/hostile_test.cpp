@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <system_error>
+#include <thread>
 
 #include "cli_runner.h"
 #include "runtime/posix_file_system.h"
@@ -21,11 +23,19 @@ namespace {
 using testing::probe;
 using testing::TempDir;
 
-// Runs `probeInChild` in a child process and gives back what it exits with.
+// Runs `probeInChild` in a child process and gives back what it exits with (255 when it threw:
+// an exception must not reach the test runner's copy in the child).
 template <typename Body>
 int inChild(Body probeInChild) {
   const pid_t child = ::fork();
-  if (child == 0) ::_exit(probeInChild());
+  if (child == 0) {
+    int code = 255;
+    try {
+      code = probeInChild();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -200,6 +210,38 @@ TEST(Hostile, FilesAreOpenedReadOnlyAndWithoutBlocking) {
   EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
   EXPECT_TRUE(flags & O_NONBLOCK);
   EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+}
+
+// No thread can be started (the user's limit of processes reached): the run goes on on the
+// calling thread, and its output is that of a run with one worker.
+TEST(Hostile, WorkersThatCannotBeStarted) {
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  std::vector<std::string> args = {"--tsv", "--summary", "-j", "4"};
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".wav";
+    args.push_back(i % 7 == 3 ? dir / name : dir.write(name, canonicalWave(i)));
+  }
+  const UniqueFd out(::memfd_create("workers-out", 0));
+  const int status = inChild([&] {
+    // As an unprivileged user, in a child process: root may start threads beyond any limit.
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 254;
+    const rlimit none{0, 0};
+    if (::setrlimit(RLIMIT_NPROC, &none) != 0) return 254;
+    try {
+      std::thread([] {}).join();
+      return 253;
+    } catch (const std::system_error&) {
+    }
+    const auto run = testing::runCli(args);
+    return ::pwrite(out.get(), run.out.data(), run.out.size(), 0) < 0 ? 254 : run.status;
+  });
+  if (status == 253) GTEST_SKIP() << "the system starts threads beyond RLIMIT_NPROC here";
+  EXPECT_EQ(status, 1);
+  std::string text(static_cast<std::size_t>(::lseek(out.get(), 0, SEEK_END)), '\0');
+  ::pread(out.get(), text.data(), text.size(), 0);
+  args[3] = "1";
+  EXPECT_EQ(text, testing::runCli(args).out);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,12 @@ namespace {
 
 // Items per chunk: enough that handing chunks around costs little next to probing them.
 constexpr std::size_t kChunkItems = 64;
+// Bytes of paths per chunk, past which a chunk takes no more items: chunks of long paths hold
+// fewer of them, so that the chunks in flight stay small whatever the paths.
+constexpr std::size_t kChunkPathBytes = 4 * 1024;
+// A path's room in a chunk is kept for the next item, unless a long path made it larger than
+// this: otherwise every item of every chunk could come to keep the room of a long path.
+constexpr std::size_t kKeptPathRoom = 1024;
 // Chunks in flight per worker, so that no worker waits while the writer catches up.
 constexpr std::size_t kChunksPerWorker = 4;
 
@@ -34,11 +42,12 @@ class DismissingSink : public MessageBoxSink {
   int show(PromptView, std::int32_t, std::optional<std::string_view>) override { return kOkAnswer; }
 };
 
-// The open-failure report of a folder that a walk could not read.
-void reportUnreadableFolder(const Item& item, ProbeOutcome& outcome) {
-  const ErrorNumber number = item.folderErrno == EACCES || item.folderErrno == EPERM
+// The open-failure report of an item known to fail before any probe: a folder that a walk
+// could not read, a listed path too long for the system.
+void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
+  const ErrorNumber number = item.openErrno == EACCES || item.openErrno == EPERM
                                  ? ErrorNumber::kPermissionDenied
-                                 : openFailure(item.folderErrno, item.path);
+                                 : openFailure(item.openErrno, item.path);
   outcome.report = Report::kOpenFailure;
   outcome.values = SondurValues{};
   outcome.errorNumber = static_cast<std::int32_t>(number);
@@ -55,11 +64,19 @@ ReportStyle styleOf(const Options& options) {
   return {options.format, severalFiles};
 }
 
+// What the run's tally needs of one report.
+struct Counted {
+  Report report;
+  double lengthSeconds;
+};
+
 struct Chunk {
   std::vector<Item> items = std::vector<Item>(kChunkItems);
   std::size_t count = 0;
   std::string output;
-  Tally tally;
+  // One entry per report, in order: the writer adds them to the run's tally one by one, so that
+  // the total length is summed in input order whatever the chunks and the workers.
+  std::vector<Counted> counted;
   bool done = false;
 };
 
@@ -70,16 +87,16 @@ class Prober {
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
-    chunk.tally = Tally{};
+    chunk.counted.clear();
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
-      if (item.folderErrno != 0) {
-        reportUnreadableFolder(item, outcome_);
+      if (item.openErrno != 0) {
+        reportOpenFailure(item, outcome_);
       } else {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_);
-      chunk.tally.add(outcome_);
+      chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds});
     }
   }
 
@@ -91,11 +108,19 @@ class Prober {
   FormatScratch scratch_;
 };
 
-// Fills `chunk` from `inputs`; false when there was nothing left.
-bool fill(Chunk& chunk, Inputs& inputs, std::size_t capacity) {
+// Fills `chunk` from `inputs` with up to `maxItems` items, fewer once their paths reach
+// kChunkPathBytes; false when there was nothing left.
+bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
   chunk.count = 0;
   chunk.done = false;
-  while (chunk.count < capacity && inputs.next(chunk.items[chunk.count])) ++chunk.count;
+  std::size_t pathBytes = 0;
+  while (chunk.count < maxItems && pathBytes < kChunkPathBytes) {
+    Item& item = chunk.items[chunk.count];
+    if (item.path.capacity() > kKeptPathRoom) item.path = std::string();
+    if (!inputs.next(item)) break;
+    pathBytes += item.path.size();
+    ++chunk.count;
+  }
   return chunk.count > 0;
 }
 
@@ -108,7 +133,7 @@ class Writer {
   }
 
   void write(const Chunk& chunk) {
-    tally_.merge(chunk.tally);
+    for (const Counted& counted : chunk.counted) tally_.add(counted.report, counted.lengthSeconds);
     if (output_.failed()) return;
     std::string_view text = chunk.output;
     if (atStart_ && !text.empty() && options_.format == Format::kText) text.remove_prefix(1);
@@ -150,9 +175,19 @@ Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::s
 // as they finish, and probes pending chunks itself while it would otherwise wait.
 class WorkerPool {
  public:
+  // Starts up to `workers` workers. One that the system cannot start (its limit of threads or
+  // of memory reached) is done without: the run goes on with those started, down to the calling
+  // thread alone, since it probes whatever is pending.
   WorkerPool(unsigned workers, const ReportStyle& style) {
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, style] { work(style); });
+    try {
+      threads_.reserve(workers);
+      for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, style] { work(style); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
   }
+
+  unsigned size() const { return static_cast<unsigned>(threads_.size()); }
 
   ~WorkerPool() {
     {
@@ -226,17 +261,17 @@ class WorkerPool {
   std::vector<std::thread> threads_;
 };
 
-// `probers` threads probe in all: the calling thread and probers - 1 workers.
+// Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers.
 Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, unsigned probers) {
   Writer writer(options, output);
-  std::vector<std::unique_ptr<Chunk>> chunks;
-  for (std::size_t i = 0; i < probers * kChunksPerWorker; ++i) {
+  std::vector<std::unique_ptr<Chunk>> chunks;  // outlives the pool, whose workers use them
+  Prober own(styleOf(options));
+  WorkerPool pool(probers - 1, styleOf(options));
+  for (std::size_t i = 0; i < (pool.size() + 1) * kChunksPerWorker; ++i) {
     chunks.push_back(std::make_unique<Chunk>());
   }
   std::deque<Chunk*> inFlight;  // oldest first
   std::size_t nextFree = 0;
-  Prober own(styleOf(options));
-  WorkerPool pool(probers - 1, styleOf(options));
   const auto writeOldest = [&] {
     Chunk* oldest = inFlight.front();
     pool.finish(*oldest, own);

@@ -27,18 +27,12 @@ void appendPlainNumber(std::string& out, double value) {
 
 }  // namespace
 
-void Tally::add(const ProbeOutcome& outcome) {
+void Tally::add(Report report, double lengthSeconds) {
   ++files;
-  ++reports[static_cast<int>(outcome.report)];
-  if (outcome.report == Report::kInformation && std::isfinite(outcome.values.lengthSeconds)) {
-    totalLengthSeconds += outcome.values.lengthSeconds;
+  ++reports[static_cast<int>(report)];
+  if (report == Report::kInformation && std::isfinite(lengthSeconds)) {
+    totalLengthSeconds += lengthSeconds;
   }
-}
-
-void Tally::merge(const Tally& other) {
-  files += other.files;
-  for (std::size_t i = 0; i < reports.size(); ++i) reports[i] += other.reports[i];
-  totalLengthSeconds += other.totalLengthSeconds;
 }
 
 void appendTextReport(std::string& out, const std::string* path, std::string_view title,

@@ -16,8 +16,10 @@ struct Tally {
   std::array<std::uint64_t, 4> reports{};  // by Report
   double totalLengthSeconds = 0;           // finite lengths only
 
-  void add(const ProbeOutcome& outcome);
-  void merge(const Tally& other);
+  /// Counts a report; adds its length to the total when it is an information report's finite
+  /// length. Reports are added in input order, so that the total is the same however they were
+  /// probed.
+  void add(Report report, double lengthSeconds);
   bool allInformation() const { return reports[static_cast<int>(Report::kInformation)] == files; }
 };
 

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,14 +38,22 @@ void joinPath(std::string& out, const std::string& folder, const std::string& na
   out.append(name);
 }
 
-// The type of an entry whose folder did not say, from the entry itself (links not followed).
-unsigned char typeOf(const std::string& path) {
+// The type of the entry `name` of the folder open on `folderFd`, from the entry itself (a link
+// is not followed): for file systems whose listings do not say.
+unsigned char typeAt(int folderFd, const std::string& name) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return DT_UNKNOWN;
+  if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
   if (S_ISDIR(st.st_mode)) return DT_DIR;
   if (S_ISREG(st.st_mode)) return DT_REG;
   if (S_ISLNK(st.st_mode)) return DT_LNK;
   return DT_UNKNOWN;
+}
+
+// Opens the folder `name` inside the folder open on `parentFd`, never through a link; or, when
+// `parentFd` is -1, the folder `path` as the system finds it.
+UniqueFd openFolder(int parentFd, const char* name, const std::string& path) {
+  if (parentFd < 0) return UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return UniqueFd(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 }  // namespace
@@ -67,7 +76,6 @@ bool PathList::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long path
   ssize_t got;
   do {
     got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
@@ -81,21 +89,45 @@ bool PathList::fill() {
   return true;
 }
 
-bool PathList::next(std::string& path) {
+void PathList::skipPastSeparator() {
   for (;;) {
+    begin_ = end_;
+    if (!fill()) return;
     const char* start = buffer_.data() + begin_;
     const auto* found = static_cast<const char*>(std::memchr(start, separator_, end_ - begin_));
     if (found) {
-      path.assign(start, found);
       begin_ += static_cast<std::size_t>(found - start) + 1;
-      if (!path.empty()) return true;
+      return;
+    }
+  }
+}
+
+PathList::Found PathList::next(std::string& path) {
+  static_assert(PATH_MAX < kBufferSize);
+  for (;;) {
+    const char* start = buffer_.data() + begin_;
+    const auto* found = static_cast<const char*>(std::memchr(start, separator_, end_ - begin_));
+    const std::size_t length = found ? static_cast<std::size_t>(found - start) : end_ - begin_;
+    if (length > PATH_MAX) {
+      path.assign(start, PATH_MAX);
+      if (found) {
+        begin_ += length + 1;
+      } else {
+        skipPastSeparator();
+      }
+      return Found::kTooLong;
+    }
+    if (found) {
+      path.assign(start, length);
+      begin_ += length + 1;
+      if (!path.empty()) return Found::kPath;
       continue;
     }
     if (!fill()) {
       // The last path need not end in a separator.
       path.assign(buffer_.data() + begin_, buffer_.data() + end_);
       begin_ = end_;
-      return !path.empty() && error_ == 0;
+      return !path.empty() && error_ == 0 ? Found::kPath : Found::kEnd;
     }
   }
 }
@@ -106,12 +138,20 @@ bool Inputs::open() {
   return list_->open(*options_.filesFrom, options_.nulSeparated ? '\0' : '\n');
 }
 
-bool Inputs::nextNamedPath(std::string& path) {
+bool Inputs::nextNamedPath(Item& item) {
+  item.openErrno = 0;
   if (nextArg_ < options_.paths.size()) {
-    path.assign(options_.paths[nextArg_++]);
+    item.path.assign(options_.paths[nextArg_++]);
     return true;
   }
-  return list_ && list_->next(path);
+  if (!list_) return false;
+  const PathList::Found found = list_->next(item.path);
+  if (found == PathList::Found::kTooLong) {
+    // Shown cut, as no system could open it whole.
+    item.path.append("\u2026");
+    item.openErrno = ENAMETOOLONG;
+  }
+  return found != PathList::Found::kEnd;
 }
 
 bool Inputs::next(Item& item) {
@@ -120,60 +160,99 @@ bool Inputs::next(Item& item) {
       if (nextFromWalk(item)) return true;
       continue;
     }
-    if (!nextNamedPath(item.path)) return false;
-    item.folderErrno = 0;
+    if (!nextNamedPath(item)) return false;
     // A named path is probed whatever its name; a folder is walked only when asked to.
-    if (!options_.recursive || !isFolder(item.path)) return true;
-    if (enterFolder(item.path, item)) return true;
+    if (!options_.recursive || item.openErrno != 0 || !isFolder(item.path)) return true;
+    const std::string root = item.path;
+    if (enterFolder(-1, nullptr, root, item) == Entered::kFailed) return true;
   }
 }
 
-bool Inputs::enterFolder(const std::string& path, Item& item) {
-  const FolderHandle dir(::opendir(path.c_str()));
-  if (!dir) {
-    item.path.assign(path);
-    item.folderErrno = errno;
-    return true;
+Inputs::Entered Inputs::enterFolder(int parentFd, const char* name, const std::string& path,
+                                    Item& item) {
+  Folder folder{path, {}, {}, 0, true};
+  int failure = 0;
+  if (walk_.size() == kMaxWalkDepth) {
+    failure = EMFILE;
+  } else if (path.size() >= PATH_MAX) {
+    failure = ENAMETOOLONG;  // as the system would answer for any path inside
+  } else {
+    folder.fd = openFolder(parentFd, name, path);
+    if (!folder.fd) failure = errno;
   }
-  Folder folder{path, {}, 0};
-  while (const dirent* entry = ::readdir(dir.get())) {
+  // A link refused by O_NOFOLLOW, or a file: the system says ENOTDIR, or ELOOP.
+  if (parentFd >= 0 && (failure == ENOTDIR || failure == ELOOP)) return Entered::kNotAFolder;
+  if (failure == 0) failure = list(folder);
+  if (failure != 0) {
+    item.path.assign(path);
+    item.openErrno = failure;
+    return Entered::kFailed;
+  }
+  walk_.push_back(std::move(folder));
+  return Entered::kYes;
+}
+
+int Inputs::list(Folder& folder) {
+  // The listing reads through a descriptor of its own, so that the folder's stays open after it.
+  UniqueFd copy(::fcntl(folder.fd.get(), F_DUPFD_CLOEXEC, 0));
+  const FolderHandle dir(copy ? ::fdopendir(copy.get()) : nullptr);
+  if (!dir) return errno;
+  static_cast<void>(copy.release());  // the listing closes it
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) break;
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     folder.entries.push_back({std::string(name), entry->d_type});
   }
+  folder.listedWhole = errno == 0;
   std::sort(folder.entries.begin(), folder.entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
-  walk_.push_back(std::move(folder));
-  return false;
+  return 0;
 }
 
-bool Inputs::wanted(const std::string& path, const Entry& entry) const {
+bool Inputs::wanted(int folderFd, const Entry& entry) const {
   if (!options_.allFiles && !endsWithWav(entry.name)) return false;
   if (entry.type == DT_REG) return true;
   if (entry.type != DT_LNK) return false;
   // A link to a file is probed; so is a dangling one, whose probe tells that it is broken.
   struct stat target;
-  return ::stat(path.c_str(), &target) != 0 || S_ISREG(target.st_mode);
+  return ::fstatat(folderFd, entry.name.c_str(), &target, 0) != 0 || S_ISREG(target.st_mode);
+}
+
+bool Inputs::leaveFolder(Item& item) {
+  Folder& folder = walk_.back();
+  const bool failed = !folder.listedWhole;
+  if (failed) {
+    item.path = std::move(folder.path);
+    item.openErrno = EIO;
+  }
+  walk_.pop_back();
+  return failed;
 }
 
 bool Inputs::nextFromWalk(Item& item) {
   while (!walk_.empty()) {
     Folder& folder = walk_.back();
     if (folder.nextEntry == folder.entries.size()) {
-      walk_.pop_back();
+      if (leaveFolder(item)) return true;
       continue;
     }
     Entry& entry = folder.entries[folder.nextEntry++];
     joinPath(scratch_, folder.path, entry.name);
-    if (entry.type == DT_UNKNOWN) entry.type = typeOf(scratch_);
+    if (entry.type == DT_UNKNOWN) entry.type = typeAt(folder.fd.get(), entry.name);
     if (entry.type == DT_DIR) {
-      const std::string subfolder = scratch_;
-      if (enterFolder(subfolder, item)) return true;
-      continue;
+      // `folder` and `entry` stay valid: walk_ has room reserved for the deepest walk.
+      const Entered entered = enterFolder(folder.fd.get(), entry.name.c_str(), scratch_, item);
+      if (entered == Entered::kFailed) return true;
+      if (entered == Entered::kYes) continue;
+      // No longer a folder: taken for what it is now.
+      entry.type = typeAt(folder.fd.get(), entry.name);
     }
-    if (wanted(scratch_, entry)) {
+    if (wanted(folder.fd.get(), entry)) {
       item.path.assign(scratch_);
-      item.folderErrno = 0;
+      item.openErrno = 0;
       return true;
     }
   }

@@ -1,6 +1,7 @@
 #include "cli/output.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace pelorin::cli {
@@ -19,6 +20,8 @@ void Output::flush() {
     const ssize_t written = ::write(fd_, pending.data(), pending.size());
     if (written >= 0) {
       pending.remove_prefix(static_cast<std::size_t>(written));
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      waitUntilWritable();
     } else if (errno == EPIPE) {
       readerGone_ = true;
     } else if (errno != EINTR) {
@@ -26,6 +29,15 @@ void Output::flush() {
     }
   }
   buffer_.clear();
+}
+
+void Output::waitUntilWritable() {
+  pollfd out{fd_, POLLOUT, 0};
+  int ready;
+  do {
+    ready = ::poll(&out, 1, -1);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) writeError_ = errno;
 }
 
 }  // namespace pelorin::cli

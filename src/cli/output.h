@@ -8,7 +8,8 @@ namespace pelorin::cli {
 
 /// Buffered output to a file descriptor: written when the buffer fills, when asked to flush,
 /// and (where the descriptor is a terminal) after every report, so that a person watching sees
-/// each report as it comes.
+/// each report as it comes. A descriptor that is non-blocking (a parent may have made the pipe
+/// so) is waited for while it is full, as a blocking one would be.
 class Output {
  public:
   static constexpr std::size_t kCapacity = 64 * 1024;
@@ -29,6 +30,8 @@ class Output {
   bool failed() const { return readerGone_ || writeError_ != 0; }
 
  private:
+  void waitUntilWritable();
+
   int fd_;
   bool isTerminal_;
   bool readerGone_ = false;

@@ -23,6 +23,10 @@ class UniqueFd {
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
 
+  /// Gives up the descriptor without closing it and returns it (-1 when none was held): whoever
+  /// took it over (fdopendir(), say) closes it now.
+  int release() { return std::exchange(fd_, -1); }
+
   /// Closes the descriptor held, if any, and takes `fd` instead.
   void reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
