@@ -169,6 +169,8 @@ class UiTest : public QObject {
   void ctrlCCopiesTheSelection();
   void qtWordsFollowTheLocale();
   void fileArgumentsAreMadeAbsolute();
+  void qtSeesOnlyItsOptionsBeforeTheDashes_data();
+  void qtSeesOnlyItsOptionsBeforeTheDashes();
   void filesFromTheCommandLineShowOneBoxEachInOrder();
   void filesArrivingDuringABoxWaitTheirTurn();
   void droppedFilesAreProbedInOrder();
@@ -394,12 +396,12 @@ void UiTest::qtWordsFollowTheLocale() {
 
 void UiTest::fileArgumentsAreMadeAbsolute() {
   using Strings = std::vector<std::string>;
-  QVERIFY(fileArguments({"pelorin", "a.wav", "/x/b.wav"}, "/home/u") ==
+  QVERIFY(parseCommandLine({"pelorin", "a.wav", "/x/b.wav"}, "/home/u").files ==
           Strings({"/home/u/a.wav", "/x/b.wav"}));
   // "--" ends the options once; a second one is a file's name.
-  QVERIFY(fileArguments({"pelorin", "--", "-n.wav", "--"}, "/d") ==
+  QVERIFY(parseCommandLine({"pelorin", "--", "-n.wav", "--"}, "/d").files ==
           Strings({"/d/-n.wav", "/d/--"}));
-  QVERIFY(fileArguments({"pelorin"}, "/d") == Strings());
+  QVERIFY(parseCommandLine({"pelorin"}, "/d").files == Strings());
   QVERIFY(absolutePath("./a//b/./c.wav", "/home/u/") == std::string("/home/u/a/b/c.wav"));
   QVERIFY(absolutePath("../c.wav", "/home/u") == std::string("/home/u/../c.wav"));
   QVERIFY(absolutePath("sub/", "/d") == std::string("/d/sub/"));
@@ -407,6 +409,60 @@ void UiTest::fileArgumentsAreMadeAbsolute() {
   QVERIFY(absolutePath("\xFF.wav", "/d") == std::string("/d/\xFF.wav"));
   QVERIFY(absolutePath("", "/d") == std::string());
   QVERIFY(absolutePath("a.wav", "") == std::string("a.wav"));
+}
+
+namespace {
+
+std::vector<std::string> toStrings(const QStringList& list) {
+  std::vector<std::string> strings;
+  for (const QString& item : list) strings.push_back(item.toStdString());
+  return strings;
+}
+
+}  // namespace
+
+void UiTest::qtSeesOnlyItsOptionsBeforeTheDashes_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<QStringList>("qtArguments");
+  QTest::addColumn<QStringList>("files");
+  QTest::addColumn<QString>("error");
+  const QStringList none;
+  QTest::newRow("-platform after --")
+      << QStringList{"pelorin", "--", "-platform", "good.wav"} << QStringList{"pelorin"}
+      << QStringList{"/d/-platform", "/d/good.wav"} << QString();
+  QTest::newRow("-style after --")
+      << QStringList{"pelorin", "--", "-style", "x.wav"} << QStringList{"pelorin"}
+      << QStringList{"/d/-style", "/d/x.wav"} << QString();
+  QTest::newRow("-reverse after --")
+      << QStringList{"pelorin", "--", "-reverse"} << QStringList{"pelorin"}
+      << QStringList{"/d/-reverse"} << QString();
+  QTest::newRow("Qt's options before --")
+      << QStringList{"pelorin",       "-platform", "offscreen", "a.wav", "--reverse",
+                     "-style=fusion", "-display",  ":1",        "--",    "b.wav"}
+      << QStringList{"pelorin",       "-platform", "offscreen", "--reverse",
+                     "-style=fusion", "-display",  ":1"}
+      << QStringList{"/d/a.wav", "/d/b.wav"} << QString();
+  QTest::newRow("a lone dash is a file")
+      << QStringList{"pelorin", "-"} << QStringList{"pelorin"} << QStringList{"/d/-"} << QString();
+  QTest::newRow("unknown option") << QStringList{"pelorin", "a.wav", "--bogus"} << none << none
+                                  << "unknown option '--bogus'";
+  QTest::newRow("a form Qt does not read") << QStringList{"pelorin", "-platform=xcb"} << none
+                                           << none << "unknown option '-platform=xcb'";
+  QTest::newRow("value missing before --")
+      << QStringList{"pelorin", "-platform", "--", "x.wav"} << none << none
+      << "option '-platform' needs a value (NAME[:OPTIONS])";
+}
+
+void UiTest::qtSeesOnlyItsOptionsBeforeTheDashes() {
+  QFETCH(QStringList, arguments);
+  QFETCH(QStringList, qtArguments);
+  QFETCH(QStringList, files);
+  QFETCH(QString, error);
+  const CommandLine sorted = parseCommandLine(toStrings(arguments), "/d");
+  QCOMPARE(QString::fromStdString(sorted.error), error);
+  QCOMPARE(sorted.request == CommandLine::Request::kUsageError, !error.isEmpty());
+  QVERIFY(sorted.qtArguments == toStrings(qtArguments));
+  QVERIFY(sorted.files == toStrings(files));
 }
 
 void UiTest::filesFromTheCommandLineShowOneBoxEachInOrder() {
