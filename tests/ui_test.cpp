@@ -1,7 +1,9 @@
+#include <sys/stat.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -12,6 +14,8 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QtTest>
+
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -151,8 +155,44 @@ QString copyFrom(QWidget* widget) {
 
 }  // namespace
 
+// The folders Qt is given as the user's for this run, each empty at the start, all inside one
+// temporary folder: the tests never touch the real home.
+constexpr std::pair<const char*, const char*> kQtHomeFolders[] = {
+    {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"},  {"XDG_CACHE_HOME", "cache"},
+    {"XDG_DATA_HOME", "data"}, {"XDG_RUNTIME_DIR", "runtime"},
+};
+
+const testing::TempDir& qtHome() {
+  static const testing::TempDir home;
+  return home;
+}
+
+// Every file and folder below the folders of kQtHomeFolders.
+QStringList entriesInQtHome() {
+  QStringList entries;
+  for (const auto& [variable, folder] : kQtHomeFolders) {
+    QDirIterator entry(QString::fromStdString(qtHome() / folder),
+                       QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDirIterator::Subdirectories);
+    while (entry.hasNext()) entries << entry.next();
+  }
+  return entries;
+}
+
 class UiTest : public QObject {
   Q_OBJECT
+
+ public:
+  // Before the application is made: Qt gets a home of its own and, as the program's start
+  // does, keeps no settings.
+  static void initMain() {
+    for (const auto& [variable, folder] : kQtHomeFolders) {
+      const std::string path = qtHome() / folder;
+      ::mkdir(path.c_str(), 0700);
+      ::setenv(variable, path.c_str(), 1);
+    }
+    keepNoSettings();
+  }
 
  private slots:
   void layoutOfTheWindow();
@@ -162,6 +202,7 @@ class UiTest : public QObject {
   void filterTranslation();
   void filterEntriesListTheRightFiles();
   void realFileDialogEndsInTheRightBox();
+  void theWindowWritesNothingAndKeepsNoState();
   void promptsAreShownAsPlainText();
   void boxIsWideEnoughForItsTitle();
   void ctrlCWithNothingSelectedCopiesTheWholeBox_data();
@@ -307,6 +348,35 @@ void UiTest::realFileDialogEndsInTheRightBox() {
   QCOMPARE(watcher.boxes[0].title, QStringLiteral("Wav file info..."));
   QVERIFY(watcher.boxes[0].text.endsWith(QStringLiteral("Length = 0.5 seconds.")));
   QVERIFY(watcher.boxes[0].text.contains(QStringLiteral("Filename =") + fromUtf8(path) + "\n"));
+}
+
+void UiTest::theWindowWritesNothingAndKeepsNoState() {
+  const std::string chosen = dir_.write("chosen.wav", canonicalWave());
+  Form1 form(std::make_unique<QtCommonDialog>(nullptr));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  ModalWatcher watcher;
+  QStringList openedIn;
+  watcher.onOtherModal = [&](QWidget* modal) {
+    auto* fileDialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(fileDialog);
+    openedIn << fileDialog->directory().absolutePath();
+    auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(nameEdit);
+    // The first and the last dialog are cancelled; the second chooses a file.
+    if (openedIn.size() == 2) nameEdit->setText(fromUtf8(chosen));
+    QTest::keyClick(nameEdit, openedIn.size() == 2 ? Qt::Key_Return : Qt::Key_Escape);
+  };
+  watcher.run([&] {
+    for (int click = 0; click < 3; ++click) QTest::mouseClick(form.cmdClickMe, Qt::LeftButton);
+  });
+  form.close();
+  QCOMPARE(openedIn.size(), 3);
+  QCOMPARE(watcher.boxes.size(), 1);
+  QCOMPARE(watcher.boxes[0].title, QStringLiteral("Wav file info..."));
+  // Within a run the dialog opens where the last file was chosen.
+  QCOMPARE(openedIn[2], fromUtf8(dir_.path()));
+  QCOMPARE(entriesInQtHome(), QStringList());
 }
 
 void UiTest::promptsAreShownAsPlainText() {

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTranslator>
 #include <algorithm>
 #include <cerrno>
@@ -202,6 +203,21 @@ void nameTheApplication() {
       kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
   QCoreApplication::setApplicationVersion(
       QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())));
+}
+
+void keepNoSettings() {
+  // Qt's open dialog reads its history, last folder and view from the user's "QtProject"
+  // settings when it opens and writes them back when it closes, through QSettings in the
+  // native format, whatever the default format says. Below a device file no folder can be
+  // made and no file opened, so every read finds nothing and every write stops before it
+  // creates a folder, a lock or a temporary file. The system-wide paths too: the user-wide
+  // settings would otherwise fall back to those of /etc/xdg.
+  const QString nowhere = QStringLiteral("/dev/null");
+  for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    for (const auto scope : {QSettings::UserScope, QSettings::SystemScope}) {
+      QSettings::setPath(format, scope, nowhere);
+    }
+  }
 }
 
 bool loadQtTranslation(QTranslator& translator, const QLocale& locale) {

@@ -3,7 +3,7 @@
 // The desktop program's start: its command line, `pelorin [options] [FILE...]`, sorted into the
 // program's own options, the window system's options and the files before anything needs a
 // display, so that --help, --version and a usage error are answered where there is none; the
-// application's name; and Qt's own translations.
+// application's name; where Qt keeps settings (nowhere); and Qt's own translations.
 
 #include <cstdio>
 #include <optional>
@@ -73,6 +73,11 @@ class ArgumentVector {
 
 /// Sets the application's name and version, as the project declares them.
 void nameTheApplication();
+
+/// Makes every settings file of Qt's (the open dialog's history, last folder and view among
+/// them) a path that can be neither read nor created, so that no state is read at start or
+/// written at the end. Call it before the first QSettings is made.
+void keepNoSettings();
 
 /// Loads into `translator` Qt's own words ("qtbase": the open dialog's buttons and labels, the
 /// message box's OK) for `locale`'s languages, from the translations installed with Qt. Returns

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
       std::vector<std::string>(argv, argv + argc), pelorin::currentFolder().value_or(""));
   if (const auto status = pelorin::answerWithoutWindow(commandLine, stdout, stderr)) return *status;
 
+  pelorin::keepNoSettings();
   // Qt sees its own options and nothing else: a file named "-platform" after "--" stays a file.
   pelorin::ArgumentVector qtArguments(commandLine.qtArguments);
   QApplication app(qtArguments.argc(), qtArguments.argv());
