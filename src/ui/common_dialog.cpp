@@ -36,7 +36,9 @@ QStringList nameFiltersFor(const std::string& filterText) {
 bool QtCommonDialog::ShowOpen(RuntimeContext& ctx) {
   QFileDialog dialog(parent_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
+  // Any name, existing or not: a typed name of a missing file goes to the probe, whose
+  // open-failure box says what is wrong with it. In open mode Qt asks nothing about it.
+  dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(nameFiltersFor(Filter));

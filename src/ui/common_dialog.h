@@ -31,8 +31,9 @@ class CommonDialog {
 };
 
 /// The open dialog, through Qt's own QFileDialog rather than a desktop's, whose modes and
-/// writes we cannot control. The first call opens in the current folder; later calls open in
-/// the folder of the previous choice with its name filled in.
+/// writes we cannot control. It takes any name, so a typed name of a missing file is chosen as
+/// given. The first call opens in the current folder; later calls open in the folder of the
+/// previous choice with its name filled in.
 class QtCommonDialog : public CommonDialog {
  public:
   explicit QtCommonDialog(QWidget* parent) : parent_(parent) {}
