@@ -388,6 +388,9 @@ void UiTest::theWindowWritesNothingAndKeepsNoState() {
     auto* fileDialog = qobject_cast<QFileDialog*>(modal);
     QVERIFY(fileDialog);
     openedIn << fileDialog->directory().absolutePath();
+    // Nor can the person make, rename or delete anything from it.
+    auto* newFolder = fileDialog->findChild<QAbstractButton*>(QStringLiteral("newFolderButton"));
+    QVERIFY(newFolder && !newFolder->isEnabled());
     auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     QVERIFY(nameEdit);
     // The first and the last dialog are cancelled; the second chooses a file.

@@ -41,6 +41,8 @@ bool QtCommonDialog::ShowOpen(RuntimeContext& ctx) {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The program writes nothing: the dialog offers no new folder, renaming or deleting either.
+  dialog.setOption(QFileDialog::ReadOnly);
   dialog.setNameFilters(nameFiltersFor(Filter));
   if (FileName.empty()) {
     dialog.setDirectory(QDir::currentPath());
