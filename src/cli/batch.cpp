@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/details_reader.h"
 #include "runtime/posix_file_system.h"
 
 namespace pelorin::cli {
@@ -52,7 +53,7 @@ void reportUnreadableFolder(const Item& item, ProbeOutcome& outcome) {
 // out to hold.
 ReportStyle styleOf(const Options& options) {
   const bool severalFiles = options.paths.size() >= 2 || options.recursive || options.filesFrom;
-  return {options.format, severalFiles};
+  return {options.format, severalFiles, options.details};
 }
 
 struct Chunk {
@@ -66,26 +67,30 @@ struct Chunk {
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober {
  public:
-  explicit Prober(const ReportStyle& style) : style_(style), ctx_(boxes_) {}
+  explicit Prober(const ReportStyle& style)
+      : style_(style), details_(style.details), ctx_(boxes_, details_.fileSystem()) {}
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
     chunk.tally = Tally{};
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
+      const WaveDetails* details = nullptr;
       if (item.folderErrno != 0) {
         reportUnreadableFolder(item, outcome_);
       } else {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
+        details = details_.read(item.path, outcome_);
       }
-      appendReport(chunk.output, style_, item.path, outcome_, scratch_);
-      chunk.tally.add(outcome_);
+      appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
+      chunk.tally.add(outcome_, details);
     }
   }
 
  private:
   ReportStyle style_;
   DismissingSink boxes_;
+  DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;
@@ -104,7 +109,7 @@ bool fill(Chunk& chunk, Inputs& inputs, std::size_t capacity) {
 class Writer {
  public:
   Writer(const Options& options, Output& output) : options_(options), output_(output) {
-    if (options.format == Format::kTsv) appendTsvHeader(output_.buffer());
+    if (options.format == Format::kTsv) appendTsvHeader(output_.buffer(), options.details);
   }
 
   void write(const Chunk& chunk) {
