@@ -33,11 +33,11 @@ std::string msAdpcm(std::uint32_t factSamples, std::uint32_t blocks) {
 }
 
 // GSM 6.10, mono at 8000 Hz: 65-byte blocks of 320 samples.
-std::string gsm(std::uint32_t factSamples, std::uint32_t blocks) {
+std::string gsm(std::uint32_t factSamples, std::uint32_t dataBytes) {
   return WaveBuilder()
       .fmtFields(0x31, 1, 8000, 1625, 65, 0, le16(2) + le16(320))
       .chunk("fact", le32(factSamples))
-      .data(65 * blocks)
+      .data(dataBytes)
       .bytes();
 }
 
@@ -82,7 +82,7 @@ TEST(Details, FormatsAndTheirDurations) {
        "mu-law", 8000, 1.0, kFrames, none, ""},
       {"MS ADPCM by its fact chunk, not its blocks", msAdpcm(16000, 33), "MS ADPCM", 16000, 2.0,
        kFact, none, ""},
-      {"GSM 6.10 by its fact chunk", gsm(8000, 25), "GSM 6.10", 8000, 1.0, kFact, none, ""},
+      {"GSM 6.10 by its fact chunk", gsm(8000, 1625), "GSM 6.10", 8000, 1.0, kFact, none, ""},
       {"RF64 sizes from ds64", sixtyFour("RF64"), "PCM", 44100, 1.0, kFrames, none, ""},
       {"BW64 sizes from ds64", sixtyFour("BW64"), "PCM", 44100, 1.0, kFrames, none, ""},
       {"a zero data size followed by sound",
@@ -169,7 +169,11 @@ TEST(Details, Warnings) {
       {"byte rate mismatch",
        WaveBuilder().fmtFields(1, 2, 44100, 1000, 4, 16).data(400).bytes(),
        {kByteRateMismatch}},
-      {"compressed formats declare an average byte rate", gsm(8000, 25), {}},
+      {"compressed formats declare an average byte rate", gsm(8000, 1625), {}},
+      {"a partial block of a compressed format", gsm(8000, 1626), {kDataNotFrameAligned}},
+      {"MPEG frames vary in length",
+       WaveBuilder().fmtFields(0x55, 2, 48000, 16000, 1152, 0).data(1000).bytes(),
+       {}},
       {"chunk runs past end",
        WaveBuilder().fmt(1, 2, 44100, 16).data(400).chunkDeclaring("LIST", 1000, "INFO").bytes(),
        {kChunkRunsPastEnd}},

@@ -14,6 +14,8 @@ constexpr std::int64_t kFirstChunkOffset = 12;
 constexpr std::int64_t kHeaderLength = 8;
 constexpr std::uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr std::uint16_t kExtensibleCode = 0xFFFE;
+constexpr std::uint16_t kMpegCode = 0x50;
+constexpr std::uint16_t kMpegLayer3Code = 0x55;
 
 // Body lengths read: the format chunk's 18 bytes and the 22 an extensible format adds; the
 // ds64 chunk's three sizes; the fact chunk's count; the bext chunk up to its version.
@@ -280,11 +282,13 @@ void checkDataAndSizes(WaveDetails& d, const Found& found) {
 void checkFormat(WaveDetails& d) {
   if (!d.format) return;
   const FormatFields& f = *d.format;
-  if (d.data && f.blockAlign != 0) {
+  const std::optional<std::uint16_t> code = d.effectiveFormat();
+  // MPEG frames vary in length (a padding slot every few frames): their block align is nominal.
+  const bool mpeg = code == kMpegCode || code == kMpegLayer3Code;
+  if (d.data && f.blockAlign != 0 && !mpeg) {
     const std::uint64_t size = d.data->placeholder ? d.data->present : d.data->declared;
     setWarning(d, Warning::kDataNotFrameAligned, size % f.blockAlign != 0);
   }
-  const std::optional<std::uint16_t> code = d.effectiveFormat();
   if (!code || !isSampleFormat(*code)) return;
   const unsigned bytesPerSample = (f.bitsPerSample + 7u) / 8u;
   setWarning(d, Warning::kBlockAlignMismatch, f.blockAlign != f.channels * bytesPerSample);
