@@ -86,41 +86,113 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
   for (const Case& c : cases) EXPECT_EQ(jsonDetails(detailsOf(c.bytes)), c.keys) << c.name;
 }
 
-TEST(DetailsFormat, TextBlockTellsADamagedFilesStory) {
-  // A recorder that stopped: the data size never written, the RIFF size of an empty file, a
-  // block align that leaves a byte out, and a tag with a line break in it.
-  const std::string bytes = WaveBuilder()
-                                .riffSize(36)
-                                .fmtFields(1, 2, 44100, 176400, 3, 12)
-                                .listInfo({{"ICMT", "take 1\r\nmic B\0"}})
-                                .dataDeclaring(0, 176401)
-                                .bytes();
-  std::string text;
-  cli::appendTextDetails(text, detailsOf(bytes));
-  EXPECT_EQ(text,
-            "  Container: RIFF, size 36 (the file is 176480 bytes)\n"
-            "  Format: PCM (code 1)\n"
-            "  Channels: 2\n"
-            "  Sample rate: 44100 Hz\n"
-            "  Sample bits: 12\n"
-            "  Block align: 3 bytes; byte rate 176400 bytes per second\n"
-            "  Data: 176402 bytes at offset 70 (0 declared, a placeholder)\n"
-            "  Frames: 58800\n"
-            "  Duration: 0:00:01.333\n"
-            "  Duration source: frames (whole blocks of the data over the sample rate)\n"
-            "  Chunks:\n"
-            "    'fmt ' at 12, 16 bytes\n"
-            "    'LIST' at 36, 26 bytes\n"
-            "    'data' at 70, 0 bytes\n"
-            "  Warnings:\n"
-            "    size-placeholder: the data size is a placeholder (0 or 0xFFFFFFFF): every byte "
-            "after the data header counts\n"
-            "    riff-size-mismatch: the RIFF size plus 8 is not the file's length\n"
-            "    data-not-frame-aligned: the data is not a whole number of blocks\n"
-            "    block-align-mismatch: the block align is not channels times bytes per sample\n"
-            "    byte-rate-mismatch: the byte rate is not sample rate times block align\n"
-            "  INFO:\n"
-            "    ICMT: take 1\u240D\u240Amic B\n");
+TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      // A recorder that stopped: the data size never written, the RIFF size of an empty file, a
+      // partial frame, and a tag with a line break in it.
+      {"a damaged file",
+       WaveBuilder()
+           .riffSize(36)
+           .fmtFields(1, 2, 44100, 176400, 4, 12)
+           .listInfo({{"ICMT", "take 1\r\nmic B\0"}})
+           .dataDeclaring(0, 176401)
+           .bytes(),
+       "  Container: RIFF, size 36 (the file is 176480 bytes)\n"
+       "  Format: PCM (code 1)\n"
+       "  Channels: 2\n"
+       "  Sample rate: 44100 Hz\n"
+       "  Sample bits: 12 in 16-bit slots\n"
+       "  Block align: 4 bytes; byte rate 176400 bytes per second\n"
+       "  Data: 176402 bytes at offset 70 (0 declared, a placeholder)\n"
+       "  Frames: 44100\n"
+       "  Duration: 0:00:01.000\n"
+       "  Duration source: frames (whole blocks of the data over the sample rate)\n"
+       "  Chunks:\n"
+       "    'fmt ' at 12, 16 bytes\n"
+       "    'LIST' at 36, 26 bytes\n"
+       "    'data' at 70, 0 bytes\n"
+       "  Warnings:\n"
+       "    size-placeholder: the data size is a placeholder (0 or 0xFFFFFFFF): every byte after "
+       "the data header counts\n"
+       "    riff-size-mismatch: the RIFF size plus 8 is not the file's length\n"
+       "    data-not-frame-aligned: the data is not a whole number of blocks\n"
+       "  INFO:\n"
+       "    ICMT: take 1\u240D\u240Amic B\n"},
+      {"extensible 5.1 with a broadcast description",
+       WaveBuilder()
+           .bext({.description = "Scene 4", .originationDate = "2024-05-01", .version = 1})
+           .fmtExtensible(6, 48000, 32, 24, 0x3F)
+           .data(48)
+           .bytes(),
+       "  Container: RIFF, size 718 (the file is 726 bytes)\n"
+       "  Format: PCM (code 65534, extensible; subformat 00000001-0000-0010-8000-00aa00389b71)\n"
+       "  Channels: 6, layout FL FR FC LFE BL BR (mask 0x3F)\n"
+       "  Sample rate: 48000 Hz\n"
+       "  Sample bits: 24 valid in 32-bit slots\n"
+       "  Block align: 24 bytes; byte rate 1152000 bytes per second\n"
+       "  Data: 48 bytes at offset 670 (48 declared)\n"
+       "  Frames: 2\n"
+       "  Duration: 0:00:00.000\n"
+       "  Duration source: frames (whole blocks of the data over the sample rate)\n"
+       "  Chunks:\n"
+       "    'bext' at 12, 602 bytes\n"
+       "    'fmt ' at 622, 40 bytes\n"
+       "    'data' at 670, 48 bytes\n"
+       "  Warnings: none\n"
+       "  bext:\n"
+       "    description: Scene 4\n"
+       "    originationDate: 2024-05-01\n"
+       "    timeReference: 0\n"
+       "    version: 1\n"},
+      {"an hour of GSM by its fact chunk, rounded to the millisecond",
+       WaveBuilder()
+           .fmtFields(0x31, 1, 8000, 1625, 65, 0, le16(2) + le16(320))
+           .chunk("fact", le32(8000 * 3661 + 14))
+           .data(65)
+           .bytes(),
+       "  Container: RIFF, size 118 (the file is 126 bytes)\n"
+       "  Format: GSM 6.10 (code 49)\n"
+       "  Channels: 1\n"
+       "  Sample rate: 8000 Hz\n"
+       "  Sample bits: 0\n"
+       "  Block align: 65 bytes; byte rate 1625 bytes per second\n"
+       "  Data: 65 bytes at offset 52 (65 declared)\n"
+       "  Frames: 29288014\n"
+       "  Duration: 1:01:01.002\n"
+       "  Duration source: fact (the fact chunk's sample count over the sample rate)\n"
+       "  Chunks:\n"
+       "    'fmt ' at 12, 20 bytes\n"
+       "    'fact' at 40, 4 bytes\n"
+       "    'data' at 52, 65 bytes\n"
+       "  Warnings: none\n"},
+      {"a compressed format without its fact chunk",
+       WaveBuilder().fmtFields(2, 1, 8000, 4096, 256, 4).dataDeclaring(512, 300).bytes(),
+       "  Container: RIFF, size 336 (the file is 344 bytes)\n"
+       "  Format: MS ADPCM (code 2)\n"
+       "  Channels: 1\n"
+       "  Sample rate: 8000 Hz\n"
+       "  Sample bits: 4\n"
+       "  Block align: 256 bytes; byte rate 4096 bytes per second\n"
+       "  Data: 300 bytes at offset 36 (512 declared)\n"
+       "  Frames: unknown\n"
+       "  Duration: unknown\n"
+       "  Duration source: none (the format needs a fact chunk, and there is none)\n"
+       "  Chunks:\n"
+       "    'fmt ' at 12, 16 bytes\n"
+       "    'data' at 36, 512 bytes, past the end of the file\n"
+       "  Warnings:\n"
+       "    data-truncated: the data chunk declares more bytes than the file holds\n"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    cli::appendTextDetails(text, detailsOf(c.bytes));
+    EXPECT_EQ(text, c.text) << c.name;
+  }
 }
 
 TEST(DetailsFormat, TsvColumnsAreEmptyWhereThereIsNoValue) {

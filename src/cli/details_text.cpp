@@ -1,6 +1,7 @@
 // The text block of details that follows a report: what the header says, in words, one fact a
 // line, indented so that it cannot be mistaken for the prompt, whose lines may begin with one
 // space.
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -34,10 +35,14 @@ void appendNumber(std::string& out, std::uint64_t value) {
   out.append(digits.begin(), end);
 }
 
+// "0x3F": hexadecimal in capitals, as speaker masks are commonly written.
 void appendHex(std::string& out, std::uint32_t value) {
   std::array<char, 8> digits;
   const auto end = std::to_chars(digits.begin(), digits.end(), value, 16).ptr;
-  out.append("0x").append(digits.begin(), end);
+  out.append("0x");
+  for (auto digit = digits.begin(); digit != end; ++digit) {
+    out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(*digit))));
+  }
 }
 
 // Starts a line of the block: its label and a colon.
