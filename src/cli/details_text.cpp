@@ -103,6 +103,8 @@ void appendFormatLine(std::string& out, const WaveDetails& d) {
   if (d.extensible) {
     out.append(", extensible; subformat ");
     appendGuid(out, d.extensible->subFormat);
+  } else if (f.formatCode == kExtensibleFormatCode) {
+    out.append(", extensible, without the 22 bytes that say what it holds");
   }
   out.append(")\n");
 }
@@ -189,7 +191,8 @@ std::string_view missingDurationReason(const WaveDetails& d) {
   if (!d.format) return "no fmt chunk";
   const std::optional<std::uint16_t> code = d.effectiveFormat();
   if (d.format->sampleRate == 0) return "the sample rate is 0";
-  if (!code || !isSampleFormat(*code)) return "the format needs a fact chunk, and there is none";
+  if (!code || formatName(*code).empty()) return "an unknown format, and no fact chunk";
+  if (!isSampleFormat(*code)) return "the format needs a fact chunk, and there is none";
   if (!d.data) return "no data chunk";
   return "the block align is 0";
 }

@@ -13,7 +13,6 @@ namespace {
 constexpr std::int64_t kFirstChunkOffset = 12;
 constexpr std::int64_t kHeaderLength = 8;
 constexpr std::uint32_t kAllOnes = 0xFFFFFFFF;
-constexpr std::uint16_t kExtensibleCode = 0xFFFE;
 constexpr std::uint16_t kMpegCode = 0x50;
 constexpr std::uint16_t kMpegLayer3Code = 0x55;
 
@@ -102,7 +101,8 @@ void readFormat(Reader& reader, const ChunkHeader& chunk, WaveDetails& d) {
   f.bitsPerSample = readU16LE(body + 14);
   // The extensible part counts where both the chunk and its own size field hold all of it.
   const std::uint16_t extraSize = readU16LE(body + 16);
-  if (f.formatCode != kExtensibleCode || chunk.size < kFormatBody || extraSize < kExtensibleExtra) {
+  if (f.formatCode != kExtensibleFormatCode || chunk.size < kFormatBody ||
+      extraSize < kExtensibleExtra) {
     return;
   }
   ExtensibleFields& x = d.extensible.emplace();

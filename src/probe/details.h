@@ -12,6 +12,9 @@
 
 namespace pelorin {
 
+/// The format code of the extensible format, whose subformat says what the samples are.
+inline constexpr std::uint16_t kExtensibleFormatCode = 0xFFFE;
+
 /// Most chunk headers the details walk lists.
 inline constexpr std::size_t kMaxDetailChunks = 1024;
 
