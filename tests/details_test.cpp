@@ -91,21 +91,14 @@ TEST(Details, FormatsAndTheirDurations) {
       {"a 0xFFFFFFFF data size followed by sound",
        WaveBuilder().fmt(1, 1, 8000, 8).dataDeclaring(0xFFFFFFFF, 4000).bytes(), "PCM", 4000, 0.5,
        kFrames, none, ""},
-      {"a truncated copy counts what is there",
-       WaveBuilder().fmt(1, 1, 8000, 8).dataDeclaring(8000, 2000).bytes(), "PCM", 2000, 0.25,
-       kFrames, none, ""},
       {"MPEG Layer 3 without a fact chunk",
        WaveBuilder().fmtFields(0x55, 2, 44100, 16000, 1, 0).data(16000).bytes(), "MPEG Layer 3",
        none, 0, DurationSource::kNone, none, ""},
       {"a rate of 0", WaveBuilder().fmt(1, 2, 0, 16).data(100).bytes(), "PCM", none, 0,
        DurationSource::kNone, none, ""},
-      {"a block align of 0", WaveBuilder().fmtFields(1, 2, 8000, 0, 0, 16).data(100).bytes(), "PCM",
-       none, 0, DurationSource::kNone, none, ""},
       {"extensible without its 22 bytes",
        WaveBuilder().fmt(0xFFFE, 2, 44100, 16, 2).data(4).bytes(), "", none, 0,
        DurationSource::kNone, none, ""},
-      {"an unregistered format", WaveBuilder().fmt(0x1234, 2, 44100, 16).data(4).bytes(), "", none,
-       0, DurationSource::kNone, none, ""},
   };
   for (const Case& c : cases) {
     const WaveDetails d = detailsOf(c.bytes);
@@ -119,13 +112,6 @@ TEST(Details, FormatsAndTheirDurations) {
         << c.name;
     EXPECT_EQ(layoutOf(d), c.layout) << c.name;
   }
-}
-
-TEST(Details, SubFormatIsTheGuidInLowerCase) {
-  const WaveDetails d = detailsOf(WaveBuilder().fmtExtensible(2, 8000, 16, 16, 3, 3).bytes());
-  std::string guid;
-  appendGuid(guid, d.extensible->subFormat);
-  EXPECT_EQ(guid, "00000003-0000-0010-8000-00aa00389b71");
 }
 
 TEST(Details, Warnings) {
@@ -221,9 +207,6 @@ TEST(Details, ChunkWalk) {
            .listInfo({{"INAM", "x"}})
            .bytes(),
        {"ds64", "fmt ", "data", "LIST"}},
-      {"a header cut short is no chunk",
-       WaveBuilder().fmt(1, 2, 44100, 16).data(4).raw("LIST\1\0").bytes(),
-       {"fmt ", "data"}},
   };
   for (const Case& c : cases) EXPECT_EQ(chunkIds(detailsOf(c.bytes)), c.ids) << c.name;
 
@@ -233,35 +216,6 @@ TEST(Details, ChunkWalk) {
   EXPECT_EQ(d.chunks.size(), kMaxDetailChunks);
   EXPECT_TRUE(d.chunkLimitReached);
   EXPECT_EQ(d.chunks.back().offset, 12 + 8 * 1023);
-}
-
-TEST(Details, TagsAreTextWhateverTheirBytes) {
-  const WaveDetails d = detailsOf(WaveBuilder()
-                                      .listInfo({{"INAM", "Caf\xE9\0\0"},
-                                                 {"IART", "Bj\xC3\xB6rk"},
-                                                 {"ICMT", std::string_view("a\0b\0", 4)},
-                                                 {"INAM", "again"}})
-                                      .bext({.description = "Ol\xE9",
-                                             .originator = std::string(32, 'o'),
-                                             .originationDate = "2024-05-01",
-                                             .originationTime = "12:34:56",
-                                             .timeReference = 172800000000,
-                                             .version = 1})
-                                      .fmt(1, 1, 48000, 16)
-                                      .data(2)
-                                      .bytes());
-  ASSERT_EQ(d.info.size(), 3u);
-  EXPECT_EQ(d.info[0].text, "Caf\u00E9");             // not UTF-8: one character per byte
-  EXPECT_EQ(d.info[1].text, "Bj\u00F6rk");            // UTF-8 kept as it is
-  EXPECT_EQ(d.info[2].text, std::string("a\0b", 3));  // only trailing NULs go
-  ASSERT_TRUE(d.bext);
-  EXPECT_EQ(d.bext->description, "Ol\u00E9");
-  EXPECT_EQ(d.bext->originator, std::string(32, 'o'));  // a full field has no NUL to end it
-  EXPECT_EQ(d.bext->originatorReference, "");
-  EXPECT_EQ(d.bext->originationDate, "2024-05-01");
-  EXPECT_EQ(d.bext->originationTime, "12:34:56");
-  EXPECT_EQ(d.bext->timeReference, 172800000000u);
-  EXPECT_EQ(d.bext->version, 1);
 }
 
 // Every read is bounded: a rich file cut at every length reads no byte that is not there.
@@ -280,29 +234,6 @@ TEST(Details, FileCutAtEveryLength) {
     ASSERT_LE(d.data ? d.data->present : 0, length) << length;
     ASSERT_LE(d.chunks.size(), length / 8) << length;
   }
-}
-
-// A device that fails after the first kibibyte, as a disk with a bad sector does.
-class FailingSource final : public ByteSource {
- public:
-  explicit FailingSource(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::int64_t length() const override { return static_cast<std::int64_t>(bytes_.size()); }
-  bool read(std::int64_t offset, char* out, std::size_t count) override {
-    if (offset + static_cast<std::int64_t>(count) > 1024) return false;
-    std::copy_n(bytes_.data() + offset, count, out);
-    return true;
-  }
-
- private:
-  std::string bytes_;
-};
-
-TEST(Details, AFailedReadEndsTheWalk) {
-  FailingSource source(
-      WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(2000, 'j')).data(8).bytes());
-  const WaveDetails d = readWaveDetails(source);
-  EXPECT_TRUE(d.readFailed);
-  EXPECT_EQ(chunkIds(d), (std::vector<std::string>{"fmt ", "junk"}));
 }
 
 }  // namespace
