@@ -115,54 +115,44 @@ TEST(Details, FormatsAndTheirDurations) {
 }
 
 TEST(Details, Warnings) {
-  using enum Warning;
   struct Case {
     const char* name;
     std::string bytes;
-    std::vector<Warning> expected;
+    std::string codes;
   };
   const Case cases[] = {
-      {"a clean file", canonicalWave(), {}},
-      {"no fmt chunk", WaveBuilder().data(100).bytes(), {kNoFmtChunk}},
+      {"a clean file", canonicalWave(), ""},
+      {"no fmt chunk", WaveBuilder().data(100).bytes(), "no-fmt-chunk"},
       {"no data chunk",
        WaveBuilder().fmt(1, 2, 44100, 16).chunk("junk", std::string(40, 'j')).bytes(),
-       {kNoDataChunk}},
-      {"fmt after data", WaveBuilder().data(400).fmt(1, 2, 44100, 16).bytes(), {kFmtAfterData}},
-      {"data truncated",
-       WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(176400, 1000).bytes(),
-       {kDataTruncated}},
-      {"size placeholder",
-       WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(0, 1000).bytes(),
-       {kSizePlaceholder}},
+       "no-data-chunk"},
+      {"fmt after data", WaveBuilder().data(400).fmt(1, 2, 44100, 16).bytes(), "fmt-after-data"},
+      {"data truncated", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(176400, 1000).bytes(),
+       "data-truncated"},
+      {"size placeholder", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(0, 1000).bytes(),
+       "size-placeholder"},
       {"a zero data size with nothing after it is no placeholder",
-       WaveBuilder().fmt(1, 2, 44100, 16).data(0).bytes(),
-       {}},
-      {"riff size mismatch",
-       WaveBuilder().riffSize(1000).fmt(1, 2, 44100, 16).data(400).bytes(),
-       {kRiffSizeMismatch}},
+       WaveBuilder().fmt(1, 2, 44100, 16).data(0).bytes(), ""},
+      {"riff size mismatch", WaveBuilder().riffSize(1000).fmt(1, 2, 44100, 16).data(400).bytes(),
+       "riff-size-mismatch"},
       {"a placeholder RIFF size is no mismatch",
-       WaveBuilder().riffSize(0xFFFFFFFF).fmt(1, 2, 44100, 16).data(400).bytes(),
-       {}},
-      {"data not frame aligned",
-       WaveBuilder().fmt(1, 2, 44100, 16).data(1001).bytes(),
-       {kDataNotFrameAligned}},
+       WaveBuilder().riffSize(0xFFFFFFFF).fmt(1, 2, 44100, 16).data(400).bytes(), ""},
+      {"data not frame aligned", WaveBuilder().fmt(1, 2, 44100, 16).data(1001).bytes(),
+       "data-not-frame-aligned"},
       {"block align mismatch",
        WaveBuilder().fmtFields(1, 2, 44100, 3 * 44100, 3, 16).data(300).bytes(),
-       {kBlockAlignMismatch}},
+       "block-align-mismatch"},
       {"extensible slots set the bytes per sample",
-       WaveBuilder().fmtExtensible(2, 8000, 32, 20, 3).data(800).bytes(),
-       {}},
-      {"byte rate mismatch",
-       WaveBuilder().fmtFields(1, 2, 44100, 1000, 4, 16).data(400).bytes(),
-       {kByteRateMismatch}},
-      {"compressed formats declare an average byte rate", gsm(8000, 1625), {}},
-      {"a partial block of a compressed format", gsm(8000, 1626), {kDataNotFrameAligned}},
+       WaveBuilder().fmtExtensible(2, 8000, 32, 20, 3).data(800).bytes(), ""},
+      {"byte rate mismatch", WaveBuilder().fmtFields(1, 2, 44100, 1000, 4, 16).data(400).bytes(),
+       "byte-rate-mismatch"},
+      {"compressed formats declare an average byte rate", gsm(8000, 1625), ""},
+      {"a partial block of a compressed format", gsm(8000, 1626), "data-not-frame-aligned"},
       {"MPEG frames vary in length",
-       WaveBuilder().fmtFields(0x55, 2, 48000, 16000, 1152, 0).data(1000).bytes(),
-       {}},
+       WaveBuilder().fmtFields(0x55, 2, 48000, 16000, 1152, 0).data(1000).bytes(), ""},
       {"chunk runs past end",
        WaveBuilder().fmt(1, 2, 44100, 16).data(400).chunkDeclaring("LIST", 1000, "INFO").bytes(),
-       {kChunkRunsPastEnd}},
+       "chunk-runs-past-end"},
       {"several, in order",
        WaveBuilder()
            .riffSize(4)
@@ -170,12 +160,16 @@ TEST(Details, Warnings) {
            .fmt(1, 2, 44100, 16)
            .chunkDeclaring("LIST", 1000, "INFO")
            .bytes(),
-       {kFmtAfterData, kRiffSizeMismatch, kChunkRunsPastEnd}},
+       "fmt-after-data riff-size-mismatch chunk-runs-past-end"},
   };
   for (const Case& c : cases) {
-    std::bitset<kWarningCount> expected;
-    for (const Warning w : c.expected) expected.set(static_cast<std::size_t>(w));
-    EXPECT_EQ(detailsOf(c.bytes).warnings, expected) << c.name;
+    const WaveDetails d = detailsOf(c.bytes);
+    std::string codes;
+    for (std::size_t i = 0; i < kWarningCount; ++i) {
+      if (d.warnings[i])
+        codes.append(codes.empty() ? "" : " ").append(warningCode(static_cast<Warning>(i)));
+    }
+    EXPECT_EQ(codes, c.codes) << c.name;
   }
 }
 
