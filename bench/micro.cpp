@@ -1,5 +1,5 @@
 // Microbenchmarks of the hot path of a batch run: one probe of a cached file next to the bare
-// system calls it makes, number text, a report's prompt, and a JSON line.
+// system calls it makes, number text, a report's prompt, a JSON line, and what --details adds.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -9,9 +9,12 @@
 #include <filesystem>
 #include <string>
 
+#include "cli/details_reader.h"
 #include "cli/format.h"
+#include "probe/details.h"
 #include "probe/reports.h"
 #include "probe/sondur.h"
+#include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
 #include "wave_builder.h"
 
@@ -110,6 +113,48 @@ void JsonLine(benchmark::State& state) {
   }
 }
 BENCHMARK(JsonLine);
+
+// A probe with --details: the probe, then the details through the same open file.
+void ProbeCachedFileWithDetails(benchmark::State& state) {
+  SilentSink sink;
+  pelorin::cli::DetailsReader reader(true);
+  pelorin::RuntimeContext ctx(sink, reader.fileSystem());
+  pelorin::ProbeOutcome outcome;
+  for (auto _ : state) {
+    outcome = pelorin::probeWaveFile(ctx, cachedWave(), std::move(outcome));
+    benchmark::DoNotOptimize(reader.read(cachedWave(), outcome));
+  }
+}
+BENCHMARK(ProbeCachedFileWithDetails);
+
+// The details parser alone, on a canonical file in memory.
+void DetailsOfACanonicalFile(benchmark::State& state) {
+  pelorin::MemoryFileSystem files;
+  files.add("/memory/tone.wav", pelorin::canonicalWave());
+  const auto source = files.open("/memory/tone.wav").source;
+  pelorin::WaveDetails details;
+  for (auto _ : state) {
+    details = pelorin::readWaveDetails(*source, std::move(details));
+    benchmark::DoNotOptimize(details.frames);
+  }
+}
+BENCHMARK(DetailsOfACanonicalFile);
+
+void JsonLineWithDetails(benchmark::State& state) {
+  const pelorin::ProbeOutcome outcome = probedOnce();
+  pelorin::MemoryFileSystem files;
+  files.add("/memory/tone.wav", pelorin::canonicalWave());
+  const pelorin::WaveDetails details =
+      pelorin::readWaveDetails(*files.open("/memory/tone.wav").source);
+  std::string out;
+  pelorin::cli::FormatScratch scratch;
+  for (auto _ : state) {
+    out.clear();
+    pelorin::cli::appendJsonReport(out, cachedWave(), outcome, scratch, &details);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(JsonLineWithDetails);
 
 }  // namespace
 

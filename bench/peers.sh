@@ -37,6 +37,7 @@ declare -a labels commands slow scale
 add() { labels+=("$1"); commands+=("$2"); slow+=("${3:-0}"); scale+=("${4:-1}"); }
 add "floor (C: open, pread 128 bytes, close)" "$work/floor $all"
 add "pelorin-cli --json" "$cli --json $all"
+add "pelorin-cli --json --details" "$cli --json --details $all"
 add "pelorin-cli --json -j1" "$cli --json -j1 $all"
 add "pelorin-cli (text)" "$cli $all"
 add "pelorin-cli --tsv" "$cli --tsv $all"
@@ -80,6 +81,7 @@ calls_per_file() {
 }
 calls_default=$(calls_per_file --json)
 calls_j1=$(calls_per_file --json -j1)
+calls_details=$(calls_per_file --json --details)
 
 peak() { /usr/bin/time -f '%M' "$cli" --json -r "$1" 2>&1 >/dev/null | tail -1; }
 peak_small=$(peak "$work/small")
@@ -100,7 +102,7 @@ for i in "${!labels[@]}"; do
 done
 echo
 echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes left out):" \
-  "$calls_default with the default workers, $calls_j1 with -j1."
+  "$calls_default with the default workers, $calls_j1 with -j1, $calls_details with --details."
 echo "Peak memory of pelorin-cli --json -r: ${peak_small} KiB for 1,000 files," \
   "${peak_large} KiB for 100,000 files in 100 folders" \
   "($(awk -v a="$peak_large" -v b="$peak_small" 'BEGIN { printf "%.2f", a / b }') times)."

@@ -235,6 +235,7 @@ TEST_F(Batch, UsageErrors) {
       {"value for a flag", {"--json=yes", "x"}, "--json: takes no value"},
       {"-0 without a list", {"-0", "x"}, "-0/--null needs --files-from"},
       {"--all-files without -r", {"--all-files", "x"}, "--all-files needs -r/--recursive"},
+      {"--strict without --details", {"--strict", "x"}, "--strict needs --details"},
       {"nothing", {}, "no path given"},
       {"only --", {"--json", "--"}, "no path given"},
   };

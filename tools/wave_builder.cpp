@@ -16,6 +16,21 @@ std::string le32(std::uint32_t value) {
          le16(static_cast<std::uint16_t>(value >> 16));
 }
 
+std::string le64(std::uint64_t value) {
+  return le32(static_cast<std::uint32_t>(value)) + le32(static_cast<std::uint32_t>(value >> 32));
+}
+
+namespace {
+
+// `text` in a field of `width` bytes, NULs after it.
+std::string fixedWidth(std::string_view text, std::size_t width) {
+  std::string field(text.substr(0, width));
+  field.resize(width, '\0');
+  return field;
+}
+
+}  // namespace
+
 WaveBuilder& WaveBuilder::riffId(std::string_view id) {
   riffId_ = id;
   return *this;
@@ -40,6 +55,48 @@ WaveBuilder& WaveBuilder::fmt(std::uint16_t formatTag, std::uint16_t channels,
   if (extraBytes >= 2) body += le16(static_cast<std::uint16_t>(extraBytes - 2));
   body.resize(16 + extraBytes, '\0');
   return chunk("fmt ", body);
+}
+
+WaveBuilder& WaveBuilder::fmtFields(std::uint16_t formatTag, std::uint16_t channels,
+                                    std::uint32_t sampleRate, std::uint32_t byteRate,
+                                    std::uint16_t blockAlign, std::uint16_t bitsPerSample,
+                                    std::string_view extra) {
+  return chunk("fmt ", le16(formatTag) + le16(channels) + le32(sampleRate) + le32(byteRate) +
+                           le16(blockAlign) + le16(bitsPerSample) + std::string(extra));
+}
+
+WaveBuilder& WaveBuilder::fmtExtensible(std::uint16_t channels, std::uint32_t sampleRate,
+                                        std::uint16_t containerBits, std::uint16_t validBits,
+                                        std::uint32_t channelMask, std::uint16_t subFormat) {
+  const auto blockAlign = static_cast<std::uint16_t>(channels * (containerBits / 8));
+  const std::string guid =
+      le32(subFormat) + le16(0) + le16(0x10) + std::string("\x80\x00\x00\xaa\x00\x38\x9b\x71", 8);
+  return fmtFields(0xFFFE, channels, sampleRate, sampleRate * blockAlign, blockAlign, containerBits,
+                   le16(22) + le16(validBits) + le32(channelMask) + guid);
+}
+
+WaveBuilder& WaveBuilder::ds64(std::uint64_t riffSize, std::uint64_t dataSize,
+                               std::uint64_t sampleCount) {
+  return chunk("ds64", le64(riffSize) + le64(dataSize) + le64(sampleCount) + le32(0));
+}
+
+WaveBuilder& WaveBuilder::listInfo(
+    std::initializer_list<std::pair<std::string_view, std::string_view>> tags) {
+  std::string body = "INFO";
+  for (const auto& [id, text] : tags) {
+    body.append(id).append(le32(static_cast<std::uint32_t>(text.size()))).append(text);
+    if (text.size() % 2 == 1) body.push_back('\0');
+  }
+  return chunk("LIST", body);
+}
+
+WaveBuilder& WaveBuilder::bext(const Bext& fields) {
+  std::string body =
+      fixedWidth(fields.description, 256) + fixedWidth(fields.originator, 32) +
+      fixedWidth(fields.originatorReference, 32) + fixedWidth(fields.originationDate, 10) +
+      fixedWidth(fields.originationTime, 8) + le64(fields.timeReference) + le16(fields.version);
+  body.resize(602, '\0');
+  return chunk("bext", body);
 }
 
 WaveBuilder& WaveBuilder::chunk(std::string_view id, std::string_view body) {

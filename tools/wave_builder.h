@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,35 @@ class WaveBuilder {
   /// formats carry). Block alignment and byte rate follow from the other fields.
   WaveBuilder& fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
                    std::uint16_t bitsPerSample, std::uint16_t extraBytes = 0);
+  /// A format chunk with every field as given, whether or not they agree, then `extra` bytes.
+  WaveBuilder& fmtFields(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t sampleRate,
+                         std::uint32_t byteRate, std::uint16_t blockAlign,
+                         std::uint16_t bitsPerSample, std::string_view extra = {});
+  /// An extensible format chunk of 40 bytes: samples in slots of `containerBits` of which
+  /// `validBits` hold sound, the speakers of `channelMask`, and the registered format
+  /// `subFormat` (1 PCM, 3 IEEE float, ...) as its subformat GUID.
+  WaveBuilder& fmtExtensible(std::uint16_t channels, std::uint32_t sampleRate,
+                             std::uint16_t containerBits, std::uint16_t validBits,
+                             std::uint32_t channelMask, std::uint16_t subFormat = 1);
+  /// A "ds64" chunk of an RF64 or BW64 file: its RIFF size, data size and sample count, and an
+  /// empty table.
+  WaveBuilder& ds64(std::uint64_t riffSize, std::uint64_t dataSize, std::uint64_t sampleCount);
+  /// A LIST chunk of type INFO holding the tags in order, each body exactly as given.
+  WaveBuilder& listInfo(std::initializer_list<std::pair<std::string_view, std::string_view>> tags);
+
+  /// The fields of a broadcast-wave "bext" chunk; each text fills its fixed width, NULs after it.
+  struct Bext {
+    std::string_view description = {};
+    std::string_view originator = {};
+    std::string_view originatorReference = {};
+    std::string_view originationDate = {};
+    std::string_view originationTime = {};
+    std::uint64_t timeReference = 0;
+    std::uint16_t version = 0;
+  };
+  /// A "bext" chunk of the 602 bytes of version 1 (UMID and the rest zeros).
+  WaveBuilder& bext(const Bext& fields);
+
   /// A chunk with `body`, its size field the body's length.
   WaveBuilder& chunk(std::string_view id, std::string_view body);
   /// A chunk whose size field says `declaredSize` while `body` is what follows it.
@@ -51,6 +81,7 @@ std::string canonicalWave(std::uint32_t dataSize = 176400);
 /// Little-endian bytes of an integer.
 std::string le16(std::uint16_t value);
 std::string le32(std::uint32_t value);
+std::string le64(std::uint64_t value);
 
 /// Writes `bytes` to `path`; throws std::runtime_error when it cannot.
 void writeFile(const std::string& path, std::string_view bytes);

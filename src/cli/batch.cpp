@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/details_reader.h"
 #include "runtime/posix_file_system.h"
 
 namespace pelorin::cli {
@@ -61,13 +62,14 @@ void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
 // out to hold.
 ReportStyle styleOf(const Options& options) {
   const bool severalFiles = options.paths.size() >= 2 || options.recursive || options.filesFrom;
-  return {options.format, severalFiles};
+  return {options.format, severalFiles, options.details};
 }
 
 // What the run's tally needs of one report.
 struct Counted {
   Report report;
   double lengthSeconds;
+  bool warned;  // the report's details have a warning
 };
 
 struct Chunk {
@@ -83,26 +85,31 @@ struct Chunk {
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober {
  public:
-  explicit Prober(const ReportStyle& style) : style_(style), ctx_(boxes_) {}
+  explicit Prober(const ReportStyle& style)
+      : style_(style), details_(style.details), ctx_(boxes_, details_.fileSystem()) {}
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
     chunk.counted.clear();
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
+      const WaveDetails* details = nullptr;
       if (item.openErrno != 0) {
         reportOpenFailure(item, outcome_);
       } else {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
+        details = details_.read(item.path, outcome_);
       }
-      appendReport(chunk.output, style_, item.path, outcome_, scratch_);
-      chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds});
+      appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
+      chunk.counted.push_back(
+          {outcome_.report, outcome_.values.lengthSeconds, details && details->warnings.any()});
     }
   }
 
  private:
   ReportStyle style_;
   DismissingSink boxes_;
+  DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;
@@ -129,11 +136,13 @@ bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
 class Writer {
  public:
   Writer(const Options& options, Output& output) : options_(options), output_(output) {
-    if (options.format == Format::kTsv) appendTsvHeader(output_.buffer());
+    if (options.format == Format::kTsv) appendTsvHeader(output_.buffer(), options.details);
   }
 
   void write(const Chunk& chunk) {
-    for (const Counted& counted : chunk.counted) tally_.add(counted.report, counted.lengthSeconds);
+    for (const Counted& counted : chunk.counted) {
+      tally_.add(counted.report, counted.lengthSeconds, counted.warned);
+    }
     if (output_.failed()) return;
     std::string_view text = chunk.output;
     if (atStart_ && !text.empty() && options_.format == Format::kText) text.remove_prefix(1);

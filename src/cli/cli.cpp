@@ -47,7 +47,8 @@ int run(const std::vector<std::string>& args, int outFd, std::ostream& err) {
         << "': " << std::strerror(inputs.listError()) << '\n';
     return kUsageError;  // as for a list that cannot be opened: the run did not see every path
   }
-  return tally.allInformation() ? kAllInformation : kOtherReport;
+  const bool warned = options->strict && tally.filesWithWarnings > 0;
+  return tally.allInformation() && !warned ? kAllInformation : kOtherReport;
 }
 
 }  // namespace pelorin::cli

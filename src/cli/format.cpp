@@ -27,8 +27,9 @@ void appendPlainNumber(std::string& out, double value) {
 
 }  // namespace
 
-void Tally::add(Report report, double lengthSeconds) {
+void Tally::add(Report report, double lengthSeconds, bool warned) {
   ++files;
+  if (warned) ++filesWithWarnings;
   ++reports[static_cast<int>(report)];
   if (report == Report::kInformation && std::isfinite(lengthSeconds)) {
     totalLengthSeconds += lengthSeconds;
@@ -251,6 +252,14 @@ class JsonLine {
     length_ += static_cast<std::size_t>(std::to_chars(to, to + kDigits, value).ptr - to);
   }
 
+  void null() { raw("null"); }
+
+  // A text of the table's own, or null when it is empty.
+  void nameOrNull(std::string_view name) {
+    if (name.empty()) return null();
+    string(name);
+  }
+
   // The shortest decimal that reads back as the same double; null when it is not finite.
   void number(double value) {
     if (!std::isfinite(value)) return raw("null");
@@ -260,6 +269,7 @@ class JsonLine {
   }
 
   std::string_view text() const { return {scratch_.line.data(), length_}; }
+  std::string& scratchText() { return scratch_.text; }
 
  private:
   char* room(std::size_t bytes) {
@@ -274,6 +284,145 @@ class JsonLine {
   std::size_t length_ = 0;
 };
 
+std::string_view idView(const std::array<char, 4>& id) {
+  return {id.data(), id.size()};
+}
+
+std::string_view durationSourceName(DurationSource source) {
+  switch (source) {
+    case DurationSource::kFrames:
+      return "frames";
+    case DurationSource::kFact:
+      return "fact";
+    default:
+      return "";
+  }
+}
+
+void appendJsonFormat(JsonLine& line, const WaveDetails& d) {
+  const std::optional<std::uint16_t> effective = d.effectiveFormat();
+  line.key("formatCode");
+  d.format ? line.integer(d.format->formatCode) : line.null();
+  line.key("formatName");
+  line.nameOrNull(effective ? formatName(*effective) : "");
+  line.key("blockAlign");
+  d.format ? line.integer(d.format->blockAlign) : line.null();
+  line.key("byteRate");
+  d.format ? line.integer(d.format->byteRate) : line.null();
+}
+
+void appendJsonExtensible(JsonLine& line, const WaveDetails& d) {
+  if (!d.extensible) {
+    line.raw(
+        ",\"validBitsPerSample\":null,\"channelMask\":null,\"channelLayout\":null,"
+        "\"subFormat\":null");
+    return;
+  }
+  const ExtensibleFields& x = *d.extensible;
+  line.key("validBitsPerSample");
+  line.integer(x.validBitsPerSample);
+  line.key("channelMask");
+  line.integer(x.channelMask);
+  std::string& text = line.scratchText();
+  text.clear();
+  appendChannelLayout(text, x.channelMask);
+  line.key("channelLayout");
+  line.string(text);
+  text.clear();
+  appendGuid(text, x.subFormat);
+  line.key("subFormat");
+  line.string(text);
+}
+
+void appendJsonDuration(JsonLine& line, const WaveDetails& d) {
+  if (!d.frames) {
+    line.raw(",\"frames\":null,\"durationSeconds\":null,\"durationSource\":null");
+    return;
+  }
+  line.key("frames");
+  line.integer(*d.frames);
+  line.key("durationSeconds");
+  line.number(d.durationSeconds);
+  line.key("durationSource");
+  line.string(durationSourceName(d.durationSource));
+}
+
+void appendJsonChunks(JsonLine& line, const WaveDetails& d) {
+  line.key("chunks");
+  line.raw("[");
+  for (std::size_t i = 0; i < d.chunks.size(); ++i) {
+    const ChunkHeader& chunk = d.chunks[i];
+    line.raw(i == 0 ? "{\"id\":" : ",{\"id\":");
+    line.identifier(idView(chunk.id));
+    line.key("offset");
+    line.integer(chunk.offset);
+    line.key("size");
+    line.integer(chunk.size);
+    line.raw("}");
+  }
+  line.raw("]");
+}
+
+void appendJsonWarnings(JsonLine& line, const WaveDetails& d) {
+  line.key("warnings");
+  line.raw("[");
+  bool first = true;
+  for (std::size_t i = 0; i < kWarningCount; ++i) {
+    if (!d.warnings[i]) continue;
+    if (!first) line.raw(",");
+    line.string(warningCode(static_cast<Warning>(i)));
+    first = false;
+  }
+  line.raw("]");
+}
+
+void appendJsonInfo(JsonLine& line, const WaveDetails& d) {
+  line.key("info");
+  if (d.info.empty()) return line.null();
+  line.raw("{");
+  for (std::size_t i = 0; i < d.info.size(); ++i) {
+    if (i > 0) line.raw(",");
+    line.identifier(idView(d.info[i].id));
+    line.raw(":");
+    line.string(d.info[i].text);
+  }
+  line.raw("}");
+}
+
+void appendJsonBext(JsonLine& line, const WaveDetails& d) {
+  line.key("bext");
+  if (!d.bext) return line.null();
+  const BroadcastFields& b = *d.bext;
+  line.raw("{\"description\":");
+  line.string(b.description);
+  line.key("originator");
+  line.string(b.originator);
+  line.key("originatorReference");
+  line.string(b.originatorReference);
+  line.key("originationDate");
+  line.string(b.originationDate);
+  line.key("originationTime");
+  line.string(b.originationTime);
+  line.key("timeReference");
+  line.integer(b.timeReference);
+  line.key("version");
+  line.integer(b.version);
+  line.raw("}");
+}
+
+// The keys of the details, after the report's own.
+void appendJsonDetails(JsonLine& line, const WaveDetails& d) {
+  line.key("container");
+  line.nameOrNull(containerName(d.container));
+  appendJsonFormat(line, d);
+  appendJsonExtensible(line, d);
+  appendJsonDuration(line, d);
+  appendJsonChunks(line, d);
+  appendJsonWarnings(line, d);
+  appendJsonInfo(line, d);
+  appendJsonBext(line, d);
+}
+
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -285,7 +434,7 @@ void appendJsonString(std::string& out, std::string_view text) {
 }
 
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
-                      FormatScratch& scratch) {
+                      FormatScratch& scratch, const WaveDetails* details) {
   const SondurValues& v = outcome.values;
   JsonLine line(scratch);
   line.raw("{\"path\":");
@@ -320,16 +469,47 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   line.integer(outcome.errorNumber);
   line.key("errorDescription");
   line.string(outcome.errorDescription);
+  if (details) appendJsonDetails(line, *details);
   line.raw("}\n");
   out.append(line.text());
 }
 
-void appendTsvHeader(std::string& out) {
+void appendTsvHeader(std::string& out, bool detailColumns) {
   out.append(
-      "path\treport\tformatTag\tchannels\tsampleRate\tbitsPerSample\tdataSize\tlengthSeconds\n");
+      "path\treport\tformatTag\tchannels\tsampleRate\tbitsPerSample\tdataSize\tlengthSeconds");
+  if (detailColumns) out.append("\tformatName\tframes\tdurationSeconds\twarnings");
+  out.push_back('\n');
 }
 
-void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome) {
+namespace {
+
+// The detail columns of a TSV line, each after a tab; all empty without details.
+void appendTsvDetails(std::string& out, const WaveDetails* details) {
+  if (!details) {
+    out.append("\t\t\t\t");
+    return;
+  }
+  const std::optional<std::uint16_t> effective = details->effectiveFormat();
+  out.push_back('\t');
+  if (effective) out.append(formatName(*effective));
+  out.push_back('\t');
+  if (details->frames) appendInteger(out, *details->frames);
+  out.push_back('\t');
+  if (details->frames) appendPlainNumber(out, details->durationSeconds);
+  out.push_back('\t');
+  bool first = true;
+  for (std::size_t i = 0; i < kWarningCount; ++i) {
+    if (!details->warnings[i]) continue;
+    if (!first) out.push_back(',');
+    out.append(warningCode(static_cast<Warning>(i)));
+    first = false;
+  }
+}
+
+}  // namespace
+
+void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
+                     bool detailColumns, const WaveDetails* details) {
   const SondurValues& v = outcome.values;
   appendDisplayLine(out, path);
   out.push_back('\t');
@@ -342,6 +522,7 @@ void appendTsvReport(std::string& out, const std::string& path, const ProbeOutco
   }
   out.push_back('\t');
   appendPlainNumber(out, v.lengthSeconds);
+  if (detailColumns) appendTsvDetails(out, details);
   out.push_back('\n');
 }
 
@@ -383,16 +564,17 @@ void appendSummary(std::string& out, Format format, const Tally& tally) {
 }
 
 void appendReport(std::string& out, const ReportStyle& style, const std::string& path,
-                  const ProbeOutcome& outcome, FormatScratch& scratch) {
+                  const ProbeOutcome& outcome, FormatScratch& scratch, const WaveDetails* details) {
   switch (style.format) {
     case Format::kJson:
-      appendJsonReport(out, path, outcome, scratch);
+      appendJsonReport(out, path, outcome, scratch, details);
       break;
     case Format::kTsv:
-      appendTsvReport(out, path, outcome);
+      appendTsvReport(out, path, outcome, style.details, details);
       break;
     case Format::kText:
       appendTextReport(out, style.namePaths ? &path : nullptr, outcome.title, outcome.prompt);
+      if (details) appendTextDetails(out, *details);
       break;
   }
 }

@@ -11,7 +11,7 @@ namespace {
 constexpr unsigned kMaxJobs = 1024;
 
 // What getopt_long returns for the options that have no short form: above every character.
-enum LongOnly : int { kJson = 256, kTsv, kSummary, kAllFiles, kFilesFrom };
+enum LongOnly : int { kJson = 256, kTsv, kSummary, kAllFiles, kFilesFrom, kDetails, kStrict };
 
 // What getopt_long returns for a path among the options.
 constexpr int kPath = 1;
@@ -20,6 +20,8 @@ constexpr option kLongOptions[] = {
     {"json", no_argument, nullptr, kJson},
     {"tsv", no_argument, nullptr, kTsv},
     {"summary", no_argument, nullptr, kSummary},
+    {"details", no_argument, nullptr, kDetails},
+    {"strict", no_argument, nullptr, kStrict},
     {"recursive", no_argument, nullptr, 'r'},
     {"all-files", no_argument, nullptr, kAllFiles},
     {"files-from", required_argument, nullptr, kFilesFrom},
@@ -151,8 +153,9 @@ struct Flag {
   bool Options::*member;
 };
 constexpr Flag kFlags[] = {
-    {kSummary, &Options::summary}, {'r', &Options::recursive}, {kAllFiles, &Options::allFiles},
-    {'0', &Options::nulSeparated}, {'h', &Options::help},      {'V', &Options::version},
+    {kSummary, &Options::summary}, {kDetails, &Options::details},   {kStrict, &Options::strict},
+    {'r', &Options::recursive},    {kAllFiles, &Options::allFiles}, {'0', &Options::nulSeparated},
+    {'h', &Options::help},         {'V', &Options::version},
 };
 
 void apply(const Found& found, Options& options) {
@@ -190,6 +193,7 @@ void checkCombinations(const Options& options) {
   if (options.help || options.version) return;
   if (options.nulSeparated && !options.filesFrom) throw UsageError{"-0/--null needs --files-from"};
   if (options.allFiles && !options.recursive) throw UsageError{"--all-files needs -r/--recursive"};
+  if (options.strict && !options.details) throw UsageError{"--strict needs --details"};
   if (options.paths.empty() && !options.filesFrom) throw UsageError{"no path given"};
 }
 

@@ -14,6 +14,8 @@ enum class Format { kText, kJson, kTsv };
 struct Options {
   Format format = Format::kText;
   bool summary = false;
+  bool details = false;  // what the header says beyond the report
+  bool strict = false;   // with details, a warning fails the run
   bool recursive = false;
   bool allFiles = false;      // in folders, every regular file rather than the .wav ones
   bool nulSeparated = false;  // the file list separates paths with NUL bytes, not lines
@@ -27,17 +29,20 @@ struct Options {
 };
 
 inline constexpr std::string_view kUsage =
-    "Usage: pelorin-cli [--json | --tsv] [--summary] [-r [--all-files]] [-j N]\n"
-    "                   [--files-from FILE [-0]] [--] PATH...\n";
+    "Usage: pelorin-cli [--json | --tsv] [--details [--strict]] [--summary]\n"
+    "                   [-r [--all-files]] [-j N] [--files-from FILE [-0]] [--] PATH...\n";
 
 inline constexpr std::string_view kHelp =
-    "Usage: pelorin-cli [--json | --tsv] [--summary] [-r [--all-files]] [-j N]\n"
-    "                   [--files-from FILE [-0]] [--] PATH...\n"
+    "Usage: pelorin-cli [--json | --tsv] [--details [--strict]] [--summary]\n"
+    "                   [-r [--all-files]] [-j N] [--files-from FILE [-0]] [--] PATH...\n"
     "Reports what the header of each RIFF/WAVE file says and how long its sound\n"
     "plays, one report per file, in the order given.\n"
     "\n"
     "      --json             one JSON object per line instead of text\n"
     "      --tsv              a header line, then one tab-separated line per file\n"
+    "      --details          add what the header says beyond the report: format,\n"
+    "                         duration, chunks, tags and warnings\n"
+    "      --strict           with --details, exit 1 also when a file has a warning\n"
     "      --summary          end with the count of each report and the total length\n"
     "  -r, --recursive        walk folders: their .wav files (any case), by name\n"
     "      --all-files        with -r, every regular file in the folders\n"
@@ -54,7 +59,8 @@ inline constexpr std::string_view kHelp =
     "written in full.\n"
     "\n"
     "Exit status: 0 when every file got the information report, 1 when any got\n"
-    "another report, 2 for a usage error, 3 when the output could not be written.\n";
+    "another report (or, with --strict, a warning), 2 for a usage error, 3 when the\n"
+    "output could not be written.\n";
 
 /// Parses the arguments (without the program's name) with getopt_long, options and paths in
 /// any order; "--" makes every later argument a path, and a lone "-" is a path. Long options

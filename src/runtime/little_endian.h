@@ -16,4 +16,8 @@ inline std::uint32_t readU32LE(const char* p) {
          (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
 }
 
+inline std::uint64_t readU64LE(const char* p) {
+  return readU32LE(p) | (static_cast<std::uint64_t>(readU32LE(p + 4)) << 32);
+}
+
 }  // namespace pelorin

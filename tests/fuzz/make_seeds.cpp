@@ -35,6 +35,26 @@ int main(int argc, char** argv) {
       {"zero-rate", WaveBuilder().fmt(1, 0, 0, 0).data(16).bytes()},
       {"rifx", WaveBuilder().riffId("RIFX").fmt(1, 1, 8000, 8).data(16).bytes()},
       {"short", "RIFF\x24\0\0\0WAVEfmt "},
+      {"extensible-5.1", WaveBuilder().fmtExtensible(6, 48000, 32, 24, 0x3F).data(48).bytes()},
+      {"fact", WaveBuilder()
+                   .fmtFields(0x31, 1, 8000, 1625, 65, 0, pelorin::le16(2) + pelorin::le16(320))
+                   .chunk("fact", le32(320))
+                   .data(65)
+                   .bytes()},
+      {"rf64", WaveBuilder()
+                   .riffId("RF64")
+                   .riffSize(0xFFFFFFFF)
+                   .ds64(100, 16, 0)
+                   .fmt(1, 1, 8000, 8)
+                   .dataDeclaring(0xFFFFFFFF, 16)
+                   .listInfo({{"INAM", "n"}})
+                   .bytes()},
+      {"tags", WaveBuilder()
+                   .listInfo({{"INAM", "Caf\xE9"}, {"ICMT", "c"}})
+                   .bext({.description = "d", .version = 1})
+                   .fmt(1, 1, 8000, 8)
+                   .data(8)
+                   .bytes()},
   };
   try {
     for (const auto& [name, bytes] : seeds)

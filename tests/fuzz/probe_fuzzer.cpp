@@ -1,12 +1,14 @@
 // Runs the real probe on arbitrary file contents and checks what must hold for any input:
 // exactly one report; an information report whose "Length =" line is the number text of the
-// returned value; every other report returning 0; no file number left open. The bytes come
-// from memory, so that no file or descriptor is needed per input.
+// returned value; every other report returning 0; no file number left open. Then reads the
+// details of the same bytes: the data they count lies in the file and the walk stays within its
+// limit. The bytes come from memory, so that no file or descriptor is needed per input.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "probe/details.h"
 #include "probe/sondur.h"
 #include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
@@ -55,5 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(outcome.result == 0, "a failed probe returns 0");
   }
   require(ctx.files.lowestFreeNumber() == 1, "every file number released");
+
+  const pelorin::WaveDetails details = pelorin::readWaveDetails(*files.open(path).source);
+  require(!details.data || details.data->present <= size, "the data counted lies in the file");
+  require(details.chunks.size() <= pelorin::kMaxDetailChunks, "the walk stays within its limit");
   return 0;
 }

@@ -1,0 +1,159 @@
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/file_system.h"
+
+namespace pelorin {
+
+/// The format code of the extensible format, whose subformat says what the samples are.
+inline constexpr std::uint16_t kExtensibleFormatCode = 0xFFFE;
+
+/// Most chunk headers the details walk lists.
+inline constexpr std::size_t kMaxDetailChunks = 1024;
+
+/// Most bytes of one LIST chunk read for its tags; tags are short, and a chunk that claims more
+/// must not make the reader hold it all.
+inline constexpr std::size_t kMaxListBytes = 1 << 20;
+
+/// What the first four bytes of a file name.
+enum class Container { kUnknown, kRiff, kRf64, kBw64 };
+
+/// Something a header does wrong, in the order reports list them.
+enum class Warning {
+  kNoFmtChunk,
+  kNoDataChunk,
+  kFmtAfterData,
+  kDataTruncated,
+  kSizePlaceholder,
+  kRiffSizeMismatch,
+  kDataNotFrameAligned,
+  kBlockAlignMismatch,
+  kByteRateMismatch,
+  kChunkRunsPastEnd,
+};
+inline constexpr std::size_t kWarningCount = 10;
+
+/// Where a duration comes from.
+enum class DurationSource { kNone, kFrames, kFact };
+
+/// One chunk header as the file holds it.
+struct ChunkHeader {
+  std::array<char, 4> id;
+  std::int64_t offset;  // of the header, from the file's start
+  std::uint32_t size;   // as declared
+};
+
+/// The fields of the first "fmt " chunk; those beyond its declared size read as zero.
+struct FormatFields {
+  std::uint16_t formatCode = 0;
+  std::uint16_t channels = 0;
+  std::uint32_t sampleRate = 0;
+  std::uint32_t byteRate = 0;
+  std::uint16_t blockAlign = 0;
+  std::uint16_t bitsPerSample = 0;
+};
+
+/// The 22 bytes an extensible format chunk adds.
+struct ExtensibleFields {
+  std::uint16_t validBitsPerSample = 0;
+  std::uint32_t channelMask = 0;
+  std::array<unsigned char, 16> subFormat{};
+};
+
+/// The first data chunk: where it is, what it declares and what the file holds of it.
+struct DataChunk {
+  std::int64_t offset = 0;     // of its header
+  std::uint64_t declared = 0;  // its size field, or the ds64 chunk's size in RF64 and BW64
+  std::uint64_t present = 0;   // the bytes that count: see readWaveDetails()
+  bool placeholder = false;    // declared 0 or 0xFFFFFFFF with bytes after the header
+};
+
+/// One LIST/INFO tag: its identifier and its text (UTF-8).
+struct InfoTag {
+  std::array<char, 4> id;
+  std::string text;
+};
+
+/// The broadcast-wave description of a "bext" chunk, its texts as UTF-8.
+struct BroadcastFields {
+  std::string description;
+  std::string originator;
+  std::string originatorReference;
+  std::string originationDate;
+  std::string originationTime;
+  std::uint64_t timeReference = 0;  // samples since midnight
+  std::uint16_t version = 0;
+};
+
+/// What a file's header says beyond the four reports: every chunk, the format as its writer
+/// meant it, the duration, the tags and what is wrong.
+struct WaveDetails {
+  Container container = Container::kUnknown;
+  std::array<char, 4> firstBytes{};
+  std::int64_t fileLength = 0;
+  std::uint64_t riffSize = 0;  // the RIFF size field, or the ds64 chunk's in RF64 and BW64
+  std::optional<FormatFields> format;
+  std::optional<ExtensibleFields> extensible;
+  std::optional<DataChunk> data;
+  std::optional<std::uint64_t> frames;
+  double durationSeconds = 0;  // meaningful only with frames
+  DurationSource durationSource = DurationSource::kNone;
+  std::vector<ChunkHeader> chunks;
+  bool chunkLimitReached = false;  // the walk stopped at kMaxDetailChunks headers
+  bool readFailed = false;         // the device failed; the walk stopped there
+  std::bitset<kWarningCount> warnings;
+  std::vector<InfoTag> info;
+  std::optional<BroadcastFields> bext;
+
+  bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
+  /// The format that the samples are in: the extensible format's subformat where it names one
+  /// of the registered formats, else the format code; nothing without a format chunk or for a
+  /// subformat outside the registered ones.
+  std::optional<std::uint16_t> effectiveFormat() const;
+};
+
+/// Reads the details of `file`, whatever it holds. Walks every chunk header from offset 12 to
+/// the end of the file, at most kMaxDetailChunks of them: an 8-byte header (identifier, then a
+/// little-endian unsigned size), the next after the body and a pad byte when the size is odd.
+/// Only the bodies a detail needs are read: "fmt ", "ds64", "fact", LIST and "bext", the first
+/// of each (every LIST of INFO tags). A data chunk whose size is a placeholder (0 or
+/// 0xFFFFFFFF, with no ds64 size in its place) ends the walk: every byte after its header is
+/// its data. Elsewhere the data that counts is the declared size bounded by the file.
+///
+/// Frames and duration: for PCM, IEEE float, A-law and mu-law, whole blocks of the data that
+/// counts over the sample rate; for other formats, the fact chunk's sample count (the ds64
+/// chunk's where the fact chunk holds 0xFFFFFFFF) over the rate; none without either, or with
+/// a block size or a rate of 0.
+///
+/// A failed read ends the walk and sets readFailed. `reuse` is an earlier result whose storage
+/// the new one takes over.
+WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse = {});
+
+/// Whether the data of `formatCode` is plain samples, a frame of them per block, so that the
+/// data's size gives the frames: PCM, IEEE float, A-law and mu-law.
+bool isSampleFormat(std::uint16_t formatCode);
+
+/// "RIFF", "RF64", "BW64", or empty for an unknown container.
+std::string_view containerName(Container container);
+
+/// The name of a format code ("PCM", "MS ADPCM", ...), or empty for one outside the table.
+std::string_view formatName(std::uint16_t formatCode);
+
+/// The code of a warning as the command line writes it ("data-truncated").
+std::string_view warningCode(Warning warning);
+
+/// The speakers of a channel mask in bit order, space-separated ("FL FR FC LFE BL BR"); bits
+/// beyond the eighteen named positions are left out.
+void appendChannelLayout(std::string& out, std::uint32_t channelMask);
+
+/// A GUID as lower-case text, "00000001-0000-0010-8000-00aa00389b71".
+void appendGuid(std::string& out, const std::array<unsigned char, 16>& guid);
+
+}  // namespace pelorin
