@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/fanotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,12 +12,15 @@
 
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <csignal>
+#include <regex>
 #include <sstream>
 #include <thread>
 
 #include "cli/inputs.h"
 #include "cli/options.h"
+#include "cli/progress.h"
 #include "cli_runner.h"
 #include "runtime/number_text.h"
 #include "support.h"
@@ -435,6 +439,118 @@ TEST_F(Batch, SummaryTotalIsAddedInInputOrder) {
     const std::size_t total = out.rfind(':') + 1;
     EXPECT_EQ(out.substr(total, out.rfind('}') - total), expected) << c.name;
   }
+}
+
+}  // namespace
+}  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+using testing::TempDir;
+
+// Whatever `fd` holds to read now, without waiting.
+std::string drain(int fd) {
+  std::string got;
+  char buffer[4096];
+  pollfd in{fd, POLLIN, 0};
+  while (::poll(&in, 1, 0) == 1 && (in.revents & POLLIN)) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+TEST(Progress, ShowsAsAskedAFewTimesASecondAndClearsItsLine) {
+  struct Case {
+    const char* name;
+    cli::ProgressMode mode;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"forced", cli::ProgressMode::kAlways, true},
+      {"by default not on a pipe", cli::ProgressMode::kAuto, false},
+      {"never", cli::ProgressMode::kNever, false},
+  };
+  for (const Case& c : cases) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe2(pipeFds, O_NONBLOCK), 0);
+    cli::Progress progress(c.mode, pipeFds[1], -1);
+    const auto start = cli::Progress::Clock::now();
+    progress.update(10, start);
+    const std::string first = drain(pipeFds[0]);
+    progress.update(20, start + std::chrono::milliseconds(100));
+    const std::string tooSoon = drain(pipeFds[0]);
+    progress.update(30, start + std::chrono::milliseconds(300));
+    const std::string later = drain(pipeFds[0]);
+    progress.finish();
+    const std::string cleared = drain(pipeFds[0]);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    if (!c.shown) {
+      EXPECT_EQ(first + tooSoon + later + cleared, "") << c.name;
+      continue;
+    }
+    EXPECT_EQ(first.rfind("\r\x1b[K10 files, ", 0), 0u) << c.name;
+    EXPECT_EQ(tooSoon, "") << c.name;
+    EXPECT_EQ(later.rfind("\r\x1b[K30 files, ", 0), 0u) << c.name;
+    EXPECT_NE(later.find(" files/s, 0:00"), std::string::npos) << c.name;
+    EXPECT_EQ(cleared, "\r\x1b[K") << c.name;
+  }
+}
+
+TEST(Progress, ALineTheTerminalCannotTakeIsDroppedNotWaitedFor) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);  // blocking, as a terminal is
+  ::fcntl(pipeFds[1], F_SETFL, O_NONBLOCK);
+  const std::string block(65536, 'x');
+  while (::write(pipeFds[1], block.data(), block.size()) > 0) {
+  }
+  ::fcntl(pipeFds[1], F_SETFL, 0);
+  cli::Progress progress(cli::ProgressMode::kAlways, pipeFds[1], -1);
+  progress.update(1);  // would block forever if it waited
+  progress.finish();
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
+}
+
+TEST(Progress, ReportsOnTheSameTerminalAreNeverCutByTheLine) {
+  int terminal, device;
+  ASSERT_EQ(::openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
+  termios raw;
+  ::tcgetattr(device, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(device, TCSANOW, &raw);
+  TempDir dir;
+  std::vector<std::string> args = {"--progress"};
+  for (int i = 0; i < 300; ++i) args.push_back(dir.write("f" + std::to_string(i), canonicalWave()));
+  std::atomic<bool> done = false;
+  std::string shown;
+  std::thread reader([&] {
+    while (!done) shown += drain(terminal);
+  });
+  std::ostringstream err;
+  EXPECT_EQ(cli::run(args, device, err, device), 0);
+  done = true;
+  reader.join();
+  shown += drain(terminal);
+  ::close(terminal);
+  ::close(device);
+  // Every report line is whole: the progress line, erased and drawn again, only ever stands
+  // on a line of its own, and never runs into a report.
+  const std::regex progressLine(R"(\d+ files, \d+ files/s, \d+:\d\d)");
+  std::istringstream lines(shown);
+  int reports = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::string last =
+        line.substr(line.rfind("\r\x1b[K") == std::string::npos ? 0 : line.rfind("\r\x1b[K") + 4);
+    EXPECT_TRUE(last.find(" files/s, ") == std::string::npos ||
+                std::regex_match(last, progressLine))
+        << line;
+    if (last == "Length = 1 seconds.") ++reports;
+  }
+  EXPECT_EQ(reports, 300);
 }
 
 }  // namespace

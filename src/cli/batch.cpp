@@ -135,7 +135,8 @@ bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
 // the empty line that separates reports, and is dropped.
 class Writer {
  public:
-  Writer(const Options& options, Output& output) : options_(options), output_(output) {
+  Writer(const Options& options, Output& output, Progress& progress)
+      : options_(options), output_(output), progress_(progress) {
     if (options.format == Format::kTsv) appendTsvHeader(output_.buffer(), options.details);
   }
 
@@ -143,15 +144,23 @@ class Writer {
     for (const Counted& counted : chunk.counted) {
       tally_.add(counted.report, counted.lengthSeconds, counted.warned);
     }
+    progress_.update(tally_.files);
     if (output_.failed()) return;
     std::string_view text = chunk.output;
     if (atStart_ && !text.empty() && options_.format == Format::kText) text.remove_prefix(1);
     if (!text.empty()) atStart_ = false;
     output_.buffer().append(text);
-    output_.endReport();
+    if (progress_.sharesTerminalWithOutput()) {
+      progress_.erase();  // reports never land inside the line
+      output_.endReport();
+      progress_.redraw();
+    } else {
+      output_.endReport();
+    }
   }
 
   Tally finish() {
+    progress_.finish();
     if (options_.summary && !output_.failed()) {
       std::string& out = output_.buffer();
       const std::size_t start = out.size();
@@ -165,12 +174,14 @@ class Writer {
  private:
   const Options& options_;
   Output& output_;
+  Progress& progress_;
   Tally tally_;
   bool atStart_ = true;
 };
 
-Tally probeInline(Inputs& inputs, const Options& options, Output& output, std::size_t perChunk) {
-  Writer writer(options, output);
+Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress,
+                  std::size_t perChunk) {
+  Writer writer(options, output, progress);
   Prober prober(styleOf(options));
   Chunk chunk;
   while (!output.failed() && fill(chunk, inputs, perChunk)) {
@@ -271,8 +282,9 @@ class WorkerPool {
 };
 
 // Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers.
-Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, unsigned probers) {
-  Writer writer(options, output);
+Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Progress& progress,
+                      unsigned probers) {
+  Writer writer(options, output, progress);
   std::vector<std::unique_ptr<Chunk>> chunks;  // outlives the pool, whose workers use them
   Prober own(styleOf(options));
   WorkerPool pool(probers - 1, styleOf(options));
@@ -301,13 +313,13 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, un
 
 }  // namespace
 
-Tally probeAll(Inputs& inputs, const Options& options, Output& output) {
+Tally probeAll(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   const unsigned probers = options.jobs != 0 ? options.jobs : coreCount();
   // On a terminal each report shows as soon as it is made.
   if (probers == 1 || output.isTerminal()) {
-    return probeInline(inputs, options, output, output.isTerminal() ? 1 : kChunkItems);
+    return probeInline(inputs, options, output, progress, output.isTerminal() ? 1 : kChunkItems);
   }
-  return probeInParallel(inputs, options, output, probers);
+  return probeInParallel(inputs, options, output, progress, probers);
 }
 
 }  // namespace pelorin::cli

@@ -4,6 +4,7 @@
 #include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/progress.h"
 
 namespace pelorin::cli {
 
@@ -14,6 +15,6 @@ namespace pelorin::cli {
 /// so memory grows neither with the number of files nor with the length of their paths. A
 /// worker that the system cannot start is done without. Stops early when the output fails.
 /// Returns the tally of the reports written, added up in input order.
-Tally probeAll(Inputs& inputs, const Options& options, Output& output);
+Tally probeAll(Inputs& inputs, const Options& options, Output& output, Progress& progress);
 
 }  // namespace pelorin::cli

@@ -25,7 +25,7 @@ int writeText(Output& output, std::string_view text, std::ostream& err) {
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, int outFd, std::ostream& err) {
+int run(const std::vector<std::string>& args, int outFd, std::ostream& err, int errFd) {
   const std::optional<Options> options = parseArgs(args, err);
   if (!options) return kUsageError;
   Output output(outFd);
@@ -40,7 +40,8 @@ int run(const std::vector<std::string>& args, int outFd, std::ostream& err) {
         << "': " << std::strerror(errno) << '\n';
     return kUsageError;
   }
-  const Tally tally = probeAll(inputs, *options, output);
+  Progress progress(options->progress, errFd, outFd);
+  const Tally tally = probeAll(inputs, *options, output, progress);
   if (output.writeError() != 0) return writeError(output, err);
   if (inputs.listError() != 0) {
     err << "pelorin-cli: error: cannot read the file list '" << *options->filesFrom

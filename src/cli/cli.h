@@ -15,8 +15,8 @@ enum ExitStatus : int {
 };
 
 /// Runs pelorin-cli with `args` (without the program name): probes each path and writes one
-/// report per path to `outFd`; usage and the program's own errors go to `err`. Returns the exit
-/// status.
-int run(const std::vector<std::string>& args, int outFd, std::ostream& err);
+/// report per path to `outFd`; usage and the program's own errors go to `err`, and the progress
+/// of a long run to `errFd` (-1: none). Returns the exit status.
+int run(const std::vector<std::string>& args, int outFd, std::ostream& err, int errFd = -1);
 
 }  // namespace pelorin::cli

@@ -11,7 +11,17 @@ namespace {
 constexpr unsigned kMaxJobs = 1024;
 
 // What getopt_long returns for the options that have no short form: above every character.
-enum LongOnly : int { kJson = 256, kTsv, kSummary, kAllFiles, kFilesFrom, kDetails, kStrict };
+enum LongOnly : int {
+  kJson = 256,
+  kTsv,
+  kSummary,
+  kAllFiles,
+  kFilesFrom,
+  kDetails,
+  kStrict,
+  kProgress,
+  kNoProgress,
+};
 
 // What getopt_long returns for a path among the options.
 constexpr int kPath = 1;
@@ -22,6 +32,8 @@ constexpr option kLongOptions[] = {
     {"summary", no_argument, nullptr, kSummary},
     {"details", no_argument, nullptr, kDetails},
     {"strict", no_argument, nullptr, kStrict},
+    {"progress", no_argument, nullptr, kProgress},
+    {"no-progress", no_argument, nullptr, kNoProgress},
     {"recursive", no_argument, nullptr, 'r'},
     {"all-files", no_argument, nullptr, kAllFiles},
     {"files-from", required_argument, nullptr, kFilesFrom},
@@ -167,6 +179,8 @@ void apply(const Found& found, Options& options) {
   if (found.code == kTsv) setFormat(options, Format::kTsv);
   if (found.code == 'j') options.jobs = parseJobs(found);
   if (found.code == kFilesFrom) options.filesFrom = fileList(found);
+  if (found.code == kProgress) options.progress = ProgressMode::kAlways;
+  if (found.code == kNoProgress) options.progress = ProgressMode::kNever;
 }
 
 Options parseInOrder(const std::vector<std::string>& args) {

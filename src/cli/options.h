@@ -10,6 +10,9 @@ namespace pelorin::cli {
 
 enum class Format { kText, kJson, kTsv };
 
+/// Whether a long run shows its progress on stderr: when stderr is a terminal, or as forced.
+enum class ProgressMode { kAuto, kAlways, kNever };
+
 /// What the command line asked for.
 struct Options {
   Format format = Format::kText;
@@ -20,7 +23,8 @@ struct Options {
   bool allFiles = false;      // in folders, every regular file rather than the .wav ones
   bool nulSeparated = false;  // the file list separates paths with NUL bytes, not lines
   std::optional<std::string> filesFrom = std::nullopt;  // "-" for standard input
-  unsigned jobs = 0;                                    // 0: one worker per core
+  unsigned jobs = 0;                                    // 0: the default number of workers
+  ProgressMode progress = ProgressMode::kAuto;
   bool help = false;
   bool version = false;
   std::vector<std::string> paths = {};
@@ -44,6 +48,9 @@ inline constexpr std::string_view kHelp =
     "                         duration, chunks, tags and warnings\n"
     "      --strict           with --details, exit 1 also when a file has a warning\n"
     "      --summary          end with the count of each report and the total length\n"
+    "      --progress         show progress on stderr even when it is not a terminal\n"
+    "      --no-progress      never show progress (by default a run of over a second\n"
+    "                         shows it when stderr is a terminal)\n"
     "  -r, --recursive        walk folders: their .wav files (any case), by name\n"
     "      --all-files        with -r, every regular file in the folders\n"
     "      --files-from FILE  also probe the paths in FILE, one per line ('-': stdin)\n"
