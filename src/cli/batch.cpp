@@ -3,8 +3,12 @@
 #include <errno.h>
 #include <sched.h>
 
+#include <time.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -29,6 +33,17 @@ constexpr std::size_t kChunkPathBytes = 4 * 1024;
 constexpr std::size_t kKeptPathRoom = 1024;
 // Chunks in flight per worker, so that no worker waits while the writer catches up.
 constexpr std::size_t kChunksPerWorker = 4;
+// Chunks in flight at most, whatever the workers: what bounds the memory of a run's paths and
+// reports (a chunk holds at most kChunkPathBytes of paths).
+constexpr std::size_t kMostChunksInFlight = 128;
+// The workers a run grows to when its probes wait on the device rather than the processor: a
+// cold cache answers many requests at once about as fast as one, so the run keeps the device
+// busy instead of the cores.
+constexpr unsigned kWorkersForASlowDevice = 64;
+// A chunk waited on the device when its probes took this many times the processor time they
+// used (and long enough for the difference to be the device's, not the scheduler's).
+constexpr double kWaitingRatio = 3;
+constexpr auto kShortestWait = std::chrono::milliseconds(2);
 
 unsigned coreCount() {
   cpu_set_t cpus;
@@ -82,15 +97,27 @@ struct Chunk {
   bool done = false;
 };
 
+// The processor time the calling thread has used.
+std::chrono::nanoseconds threadTime() {
+  timespec now;
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober {
  public:
-  explicit Prober(const ReportStyle& style)
-      : style_(style), details_(style.details), ctx_(boxes_, details_.fileSystem()) {}
+  /// `onSlowDevice`, where given, is called once a chunk's probes are seen to wait on the device.
+  explicit Prober(const ReportStyle& style, std::function<void()> onSlowDevice = {})
+      : style_(style),
+        details_(style.details),
+        ctx_(boxes_, details_.fileSystem()),
+        onSlowDevice_(std::move(onSlowDevice)) {}
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
     chunk.counted.clear();
+    SlowDeviceWatch watch(onSlowDevice_);
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
       const WaveDetails* details = nullptr;
@@ -103,16 +130,44 @@ class Prober {
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
       chunk.counted.push_back(
           {outcome_.report, outcome_.values.lengthSeconds, details && details->warnings.any()});
+      watch.check();
     }
   }
 
  private:
+  // Tells, once per chunk, whether its probes wait on the device: when they have taken a while
+  // and far more time than the processor time they used. Costs a clock reading per probe.
+  class SlowDeviceWatch {
+   public:
+    explicit SlowDeviceWatch(const std::function<void()>& onSlowDevice)
+        : onSlowDevice_(onSlowDevice) {
+      if (!onSlowDevice_) return;
+      startedAt_ = std::chrono::steady_clock::now();
+      usedBefore_ = threadTime();
+    }
+
+    void check() {
+      if (!onSlowDevice_ || checked_) return;
+      const auto took = std::chrono::steady_clock::now() - startedAt_;
+      if (took < kShortestWait) return;
+      checked_ = true;
+      if (took > (threadTime() - usedBefore_) * kWaitingRatio) onSlowDevice_();
+    }
+
+   private:
+    const std::function<void()>& onSlowDevice_;
+    std::chrono::steady_clock::time_point startedAt_;
+    std::chrono::nanoseconds usedBefore_{};
+    bool checked_ = false;
+  };
+
   ReportStyle style_;
   DismissingSink boxes_;
   DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;
+  std::function<void()> onSlowDevice_;
 };
 
 // Fills `chunk` from `inputs` with up to `maxItems` items, fewer once their paths reach
@@ -198,10 +253,24 @@ class WorkerPool {
   // Starts up to `workers` workers. One that the system cannot start (its limit of threads or
   // of memory reached) is done without: the run goes on with those started, down to the calling
   // thread alone, since it probes whatever is pending.
-  WorkerPool(unsigned workers, const ReportStyle& style) {
+  WorkerPool(unsigned workers, unsigned growTo, const ReportStyle& style)
+      : style_(style), growTo_(growTo), growable_(growTo > workers) {
+    grow(workers);
+  }
+
+  /// Whether the pool would grow if the probes waited on the device.
+  bool mayGrow() const { return threads_.size() < growTo_; }
+
+  /// Grows to its most workers: the probes wait on the device. Only for the calling thread.
+  void growForSlowDevice() {
+    if (mayGrow()) grow(growTo_);
+  }
+
+  /// Starts workers until there are `workers`, or as many as the system lets start.
+  void grow(unsigned workers) {
     try {
       threads_.reserve(workers);
-      for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, style] { work(style); });
+      while (threads_.size() < workers) threads_.emplace_back([this] { work(style_); });
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
     }
@@ -231,6 +300,12 @@ class WorkerPool {
   void finish(const Chunk& chunk, Prober& prober) {
     std::unique_lock lock(mutex_);
     while (!chunk.done) {
+      if (slowDevice_ && mayGrow()) {
+        lock.unlock();
+        growForSlowDevice();
+        lock.lock();
+        continue;
+      }
       if (pending_.empty()) {
         chunkDone_.wait(lock);
         continue;
@@ -255,7 +330,14 @@ class WorkerPool {
     // the other threads wait on, and the kernel's fast path for a table with one user applies
     // to every read. Where the system refuses (a sandbox may), the shared table still works.
     static_cast<void>(::unshare(CLONE_FILES));
-    Prober prober(style);
+    Prober prober(style, [this] {
+      if (!growable_) return;
+      {
+        std::lock_guard lock(mutex_);
+        slowDevice_ = true;
+      }
+      chunkDone_.notify_one();  // wakes the calling thread, which grows the pool
+    });
     for (;;) {
       Chunk* chunk;
       {
@@ -273,6 +355,10 @@ class WorkerPool {
     }
   }
 
+  ReportStyle style_;
+  unsigned growTo_;
+  const bool growable_;
+  bool slowDevice_ = false;  // a worker saw the probes wait on the device; under mutex_
   std::mutex mutex_;
   std::condition_variable workAvailable_;
   std::condition_variable chunkDone_;
@@ -281,14 +367,16 @@ class WorkerPool {
   std::vector<std::thread> threads_;
 };
 
-// Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers.
+// Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers. When
+// `growTo` is more and the probes turn out to wait on the device, the run grows to that many.
 Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Progress& progress,
-                      unsigned probers) {
+                      unsigned probers, unsigned growTo) {
   Writer writer(options, output, progress);
   std::vector<std::unique_ptr<Chunk>> chunks;  // outlives the pool, whose workers use them
-  Prober own(styleOf(options));
-  WorkerPool pool(probers - 1, styleOf(options));
-  for (std::size_t i = 0; i < (pool.size() + 1) * kChunksPerWorker; ++i) {
+  WorkerPool pool(probers - 1, growTo - 1, styleOf(options));
+  Prober own(styleOf(options), [&pool] { pool.growForSlowDevice(); });
+  const std::size_t most = std::max(pool.size() + 1, growTo) * kChunksPerWorker;
+  for (std::size_t i = 0; i < std::min(most, kMostChunksInFlight); ++i) {
     chunks.push_back(std::make_unique<Chunk>());
   }
   std::deque<Chunk*> inFlight;  // oldest first
@@ -314,12 +402,15 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
 }  // namespace
 
 Tally probeAll(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
+  // By default one prober per core, and more when the probes wait on the device; -j is taken
+  // as it is.
   const unsigned probers = options.jobs != 0 ? options.jobs : coreCount();
+  const unsigned growTo = options.jobs != 0 ? probers : std::max(probers, kWorkersForASlowDevice);
   // On a terminal each report shows as soon as it is made.
-  if (probers == 1 || output.isTerminal()) {
+  if (growTo == 1 || output.isTerminal()) {
     return probeInline(inputs, options, output, progress, output.isTerminal() ? 1 : kChunkItems);
   }
-  return probeInParallel(inputs, options, output, progress, probers);
+  return probeInParallel(inputs, options, output, progress, probers, growTo);
 }
 
 }  // namespace pelorin::cli

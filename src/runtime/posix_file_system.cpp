@@ -87,7 +87,8 @@ OpenResult openRegularFile(const std::string& path, const OpenerIdentity& opener
   const bool keepAccessTime = opener.actsAsAnyOwner || st.st_uid == opener.effectiveUser;
   UniqueFd fd(openForReading(path, keepAccessTime));
   if (!fd) return {nullptr, openFailure(errno, path)};
-  auto file = std::make_shared<OpenedFile>();
+  // Not zeroed: reads never look past the bytes the file filled (headLength).
+  auto file = std::make_shared_for_overwrite<OpenedFile>();
   file->length = st.st_size;
   const ssize_t got = readFully(fd.get(), 0, file->head.data(), file->head.size());
   file->headLength = got > 0 ? static_cast<std::size_t>(got) : 0;
