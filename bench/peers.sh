@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
-# Times pelorin-cli side by side with its peers on 10,000 small canonical WAV files, warm cache.
-# Installs the peers from Debian's packages, builds Pelorin and a floor program in C, and prints
-# a Markdown table: files per second, each time as a ratio to the floor's, the system calls per
-# probed file, and pelorin-cli's peak memory for 1,000 and for 100,000 files.
-# Usage: bench/peers.sh [BUILD_DIR]    (run as root or with sudo available)
+# Times pelorin-cli side by side with its peers and with a floor program on 10,000 small
+# canonical WAV files: a warm-cache table and, where the caches can be dropped, a cold-cache
+# table. Each row is set against the floor at the same number of threads and against the
+# fastest floor measured. Then the system calls per probed file, and pelorin-cli's peak memory
+# for 1,000 and for 100,000 files.
+# Usage: bench/peers.sh [BUILD_DIR]    (run as root, or with sudo available, for the cold table)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=$(realpath -m "${1:-$root/build}")
 files=10000
-runs=${RUNS:-40}       # for the programs that take milliseconds
-slow_runs=${SLOW_RUNS:-5}  # for those that take seconds
+runs=${RUNS:-40}            # warm, for the programs that take milliseconds
+slow_runs=${SLOW_RUNS:-5}   # warm, for those that take seconds
+cold_runs=${COLD_RUNS:-10}  # cold: every run starts from empty caches
+cores=$(nproc)
 
 "$root/tools/install-deps" bench >/dev/null
 make -C "$root" build BUILD_DIR="$build" >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-gcc -O2 -o "$work/floor" "$here/floor.c"
+gcc -O2 -pthread -o "$work/floor" "$here/floor.c"
 gcc -O2 -o "$work/make_files" "$here/make_files.c"
 mkdir "$work/files" "$work/small" "$work/large"
 "$work/make_files" "$work/files" "$files"
@@ -30,40 +33,105 @@ mapfile -t names < <(ls)
 all="${names[*]}"
 some="${names[*]:0:200}"
 cli="$build/pelorin-cli"
+floor_threads=(1 "$cores" 16 64)
+mapfile -t floor_threads < <(printf '%s\n' "${floor_threads[@]}" | awk '!seen[$0]++')
 
-# Each row: its label, its command, whether it is slow (fewer runs), and the factor its time is
-# multiplied by to stand for all the files.
-declare -a labels commands slow scale
-add() { labels+=("$1"); commands+=("$2"); slow+=("${3:-0}"); scale+=("${4:-1}"); }
-add "floor (C: open, pread 128 bytes, close)" "$work/floor $all"
-add "pelorin-cli --json" "$cli --json $all"
-add "pelorin-cli --json --details" "$cli --json --details $all"
-add "pelorin-cli --json -j1" "$cli --json -j1 $all"
-add "pelorin-cli (text)" "$cli $all"
-add "pelorin-cli --tsv" "$cli --tsv $all"
-add "soxi -D" "soxi -D $all"
-add "sndfile-info" "sndfile-info $all"
-# The slow rows come last, so that the rows keep their order when the two timings are joined.
-add "file" "file $all" 1
-add "python3 wave, one process" "python3 -c 'import sys,wave
-for p in sys.argv[1:]:
-  with wave.open(p) as w: w.getnframes()' $all" 1
-add "mediainfo on the folder" "mediainfo $work/files" 1
-add "ffprobe, one process per file (200 files, times 50)" \
-  "bash -c 'for f in $some; do ffprobe -v quiet -show_format \$f; done'" 1 50
+# A table's rows: label, command, the floor's thread count it runs like, whether it is slow
+# (fewer runs), and the factor its time is multiplied by to stand for all the files.
+declare -a labels commands like slow scale
+reset_rows() { labels=(); commands=(); like=(); slow=(); scale=(); }
+add() {
+  labels+=("$1"); commands+=("$2"); like+=("$3"); slow+=("${4:-0}"); scale+=("${5:-1}")
+}
+add_floors() {
+  for threads in "${floor_threads[@]}"; do
+    add "floor, $threads thread$([[ $threads == 1 ]] || echo s) (C: open, pread 128 bytes, close)" \
+      "$work/floor -t $threads $all" "$threads"
+  done
+}
 
 # Medians: a run that the machine disturbed moves the mean, not the median. No shell stands
-# between hyperfine and the programs.
-time_rows() {  # time_rows SLOW RUNS OUTPUT
-  local selected=()
+# between hyperfine and the programs. time_rows SLOW RUNS OUTPUT [PREPARE]
+time_rows() {
+  local selected=() prepare=()
   for i in "${!commands[@]}"; do [[ ${slow[$i]} == "$1" ]] && selected+=("${commands[$i]}"); done
-  hyperfine -N --warmup 3 --runs "$2" --style none --export-json "$3" "${selected[@]}" >/dev/null 2>&1
+  [[ ${#selected[@]} -gt 0 ]] || { echo '{"results": []}' >"$3"; return; }
+  [[ -n "${4:-}" ]] && prepare=(--prepare "$4")
+  hyperfine -N --warmup "$([[ -n "${4:-}" ]] && echo 0 || echo 3)" --runs "$2" "${prepare[@]}" \
+    --style none --export-json "$3" "${selected[@]}" >/dev/null 2>&1
 }
+
+# print_table JSON: one row per label; the floor of the same threads and the fastest floor
+# come from the table's own floor rows, the first ones.
+print_table() {
+  local times=$1 fastest
+  fastest=$(jq '[.results[0:'"${#floor_threads[@]}"'][].median] | min' "$times")
+  echo "| program | time (median) | files per second | time / floor at the same threads | time / fastest floor |"
+  echo "|---|---:|---:|---:|---:|"
+  for i in "${!labels[@]}"; do
+    local median same
+    median=$(jq ".results[$i].median" "$times")
+    for f in "${!floor_threads[@]}"; do
+      [[ ${floor_threads[$f]} == "${like[$i]}" ]] && same=$(jq ".results[$f].median" "$times")
+    done
+    awk -v label="${labels[$i]}" -v median="$median" -v same="$same" -v fastest="$fastest" \
+      -v n="$files" -v scale="${scale[$i]}" -v some=200 'BEGIN {
+        count = scale > 1 ? some : n
+        t = median * scale
+        printf "| %s | %.4f s | %.0f | %.2f | %.2f |\n", label, t, count / median, t / same, t / fastest }'
+  done
+}
+
+echo "Machine: $cores cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)," \
+  "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), kernel $(uname -r)," \
+  "$(findmnt -n -o FSTYPE -T "$work") in $work; $(date -u +%Y-%m-%d)"
+echo
+
+# The warm table. pelorin-cli's default starts one prober per core and stays so on a warm cache.
+reset_rows
+add_floors
+add "pelorin-cli --json" "$cli --json $all" "$cores"
+add "pelorin-cli --json -j1" "$cli --json -j1 $all" 1
+add "pelorin-cli (text)" "$cli $all" "$cores"
+add "pelorin-cli --tsv" "$cli --tsv $all" "$cores"
+add "pelorin-cli --json --details" "$cli --json --details $all" "$cores"
+add "pelorin-cli --json --progress (forced)" "$cli --json --progress $all" "$cores"
+add "soxi -D" "soxi -D $all" 1
+add "sndfile-info" "sndfile-info $all" 1
+# The slow rows come last, so that the rows keep their order when the two timings are joined.
+add "file" "file $all" 1 1
+add "python3 wave, one process" "python3 -c 'import sys,wave
+for p in sys.argv[1:]:
+  with wave.open(p) as w: w.getnframes()' $all" 1 1
+add "mediainfo on the folder" "mediainfo $work/files" 1 1
+add "ffprobe, one process per file (200 files, times 50)" \
+  "bash -c 'for f in $some; do ffprobe -v quiet -show_format \$f; done'" 1 1 50
 time_rows 0 "$runs" "$work/fast.json"
 time_rows 1 "$slow_runs" "$work/slow.json"
-jq -s '{ results: (.[0].results + .[1].results) }' "$work/fast.json" "$work/slow.json" >"$work/times.json"
+jq -s '{ results: (.[0].results + .[1].results) }' "$work/fast.json" "$work/slow.json" >"$work/warm.json"
+echo "Warm cache ($runs runs of each fast program, $slow_runs of each slow one):"
+echo
+print_table "$work/warm.json"
+echo
 
-floor_median=$(jq '.results[0].median' "$work/times.json")
+# The cold table: page cache, dentries and inodes dropped before every run.
+drop='sh -c "sync; echo 3 > /proc/sys/vm/drop_caches"'
+if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
+  reset_rows
+  add_floors
+  add "pelorin-cli --json" "$cli --json $all" 64
+  add "pelorin-cli --json -j1" "$cli --json -j1 $all" 1
+  add "pelorin-cli --tsv" "$cli --tsv $all" 64
+  add "soxi -D" "soxi -D $all" 1
+  time_rows 0 "$cold_runs" "$work/cold.json" "$drop"
+  echo "Cold cache (caches dropped before each of $cold_runs runs; pelorin-cli's default grows to" \
+    "64 probers once it sees its probes wait on the device, so it is set against the floor at 64):"
+  echo
+  print_table "$work/cold.json"
+else
+  echo "Cold cache: skipped, the caches cannot be dropped here (/proc/sys/vm/drop_caches needs root)."
+fi
+echo
 
 # System calls per probed file: a run over 1,000 files minus a run over 1, divided by 999,
 # without the calls that write the output.
@@ -79,30 +147,15 @@ calls_per_file() {
   one=$(count_calls "$@" "${thousand[0]}")
   awk -v a="$many" -v b="$one" 'BEGIN { printf "%.2f", (a - b) / 999 }'
 }
-calls_default=$(calls_per_file --json)
-calls_j1=$(calls_per_file --json -j1)
-calls_details=$(calls_per_file --json --details)
+echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes left out):" \
+  "$(calls_per_file --json -j1) with -j1, $(calls_per_file --json -j "$cores") with -j$cores" \
+  "(the default's probers on a warm cache), $(calls_per_file --json -j "$cores" --details) with" \
+  "--details. Under strace every call waits for the tracer, which the default takes for a slow" \
+  "device: it grows to 64 probers, and their start-up makes $(calls_per_file --json) a file."
 
 peak() { /usr/bin/time -f '%M' "$cli" --json -r "$1" 2>&1 >/dev/null | tail -1; }
 peak_small=$(peak "$work/small")
 peak_large=$(peak "$work/large")
-
-echo "Machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), \
-$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); $(date -u +%Y-%m-%d)"
-echo
-echo "| program | files per second | time / floor |"
-echo "|---|---:|---:|"
-for i in "${!labels[@]}"; do
-  median=$(jq ".results[$i].median" "$work/times.json")
-  awk -v label="${labels[$i]}" -v median="$median" -v floor="$floor_median" -v n="$files" \
-    -v scale="${scale[$i]}" -v some=200 'BEGIN {
-      count = scale > 1 ? some : n
-      t = median * scale
-      printf "| %s | %.0f | %.2f |\n", label, count / median, t / floor }'
-done
-echo
-echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes left out):" \
-  "$calls_default with the default workers, $calls_j1 with -j1, $calls_details with --details."
 echo "Peak memory of pelorin-cli --json -r: ${peak_small} KiB for 1,000 files," \
   "${peak_large} KiB for 100,000 files in 100 folders" \
   "($(awk -v a="$peak_large" -v b="$peak_small" 'BEGIN { printf "%.2f", a / b }') times)."

@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <sched.h>
 
-#include <time.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +25,9 @@ namespace {
 
 // Items per chunk: enough that handing chunks around costs little next to probing them.
 constexpr std::size_t kChunkItems = 64;
+// Items per chunk once the probes wait on the device, when handing chunks around costs nothing
+// next to the device's time.
+constexpr std::size_t kSlowChunkItems = 8;
 // Bytes of paths per chunk, past which a chunk takes no more items: chunks of long paths hold
 // fewer of them, so that the chunks in flight stay small whatever the paths.
 constexpr std::size_t kChunkPathBytes = 4 * 1024;
@@ -40,10 +43,11 @@ constexpr std::size_t kMostChunksInFlight = 128;
 // cold cache answers many requests at once about as fast as one, so the run keeps the device
 // busy instead of the cores.
 constexpr unsigned kWorkersForASlowDevice = 64;
-// A chunk waited on the device when its probes took this many times the processor time they
-// used (and long enough for the difference to be the device's, not the scheduler's).
-constexpr double kWaitingRatio = 3;
+// A chunk waited on the device when its probes took a while and the thread waited for at least
+// one in kWaitingShare of them, and a few times at least.
 constexpr auto kShortestWait = std::chrono::milliseconds(2);
+constexpr long kWaitingShare = 4;
+constexpr long kFewestWaits = 4;
 
 unsigned coreCount() {
   cpu_set_t cpus;
@@ -97,13 +101,6 @@ struct Chunk {
   bool done = false;
 };
 
-// The processor time the calling thread has used.
-std::chrono::nanoseconds threadTime() {
-  timespec now;
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober {
  public:
@@ -136,28 +133,37 @@ class Prober {
 
  private:
   // Tells, once per chunk, whether its probes wait on the device: when they have taken a while
-  // and far more time than the processor time they used. Costs a clock reading per probe.
+  // and the thread gave up the processor to wait (voluntary context switches: a probe on a warm
+  // cache never waits) for a good share of them. Waiting for the processor, on a busy machine,
+  // is not waiting on the device. Costs a clock reading per probe and one getrusage a chunk.
   class SlowDeviceWatch {
    public:
     explicit SlowDeviceWatch(const std::function<void()>& onSlowDevice)
         : onSlowDevice_(onSlowDevice) {
       if (!onSlowDevice_) return;
       startedAt_ = std::chrono::steady_clock::now();
-      usedBefore_ = threadTime();
+      waitsBefore_ = voluntaryWaits();
     }
 
     void check() {
+      ++probes_;
       if (!onSlowDevice_ || checked_) return;
-      const auto took = std::chrono::steady_clock::now() - startedAt_;
-      if (took < kShortestWait) return;
+      if (std::chrono::steady_clock::now() - startedAt_ < kShortestWait) return;
       checked_ = true;
-      if (took > (threadTime() - usedBefore_) * kWaitingRatio) onSlowDevice_();
+      const long waits = voluntaryWaits() - waitsBefore_;
+      if (waits >= kFewestWaits && waits * kWaitingShare >= probes_) onSlowDevice_();
     }
 
    private:
+    static long voluntaryWaits() {
+      rusage usage;
+      return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+    }
+
     const std::function<void()>& onSlowDevice_;
     std::chrono::steady_clock::time_point startedAt_;
-    std::chrono::nanoseconds usedBefore_{};
+    long waitsBefore_ = 0;
+    long probes_ = 0;
     bool checked_ = false;
   };
 
@@ -263,8 +269,13 @@ class WorkerPool {
 
   /// Grows to its most workers: the probes wait on the device. Only for the calling thread.
   void growForSlowDevice() {
-    if (mayGrow()) grow(growTo_);
+    if (!mayGrow()) return;
+    grow(growTo_);
+    grown_ = true;
   }
+
+  /// Whether the pool has grown for a slow device. Only for the calling thread.
+  bool grown() const { return grown_; }
 
   /// Starts workers until there are `workers`, or as many as the system lets start.
   void grow(unsigned workers) {
@@ -295,18 +306,22 @@ class WorkerPool {
     workAvailable_.notify_one();
   }
 
-  // Returns once `chunk` is done. Until then the calling thread probes pending chunks with
-  // `prober`, so that it works rather than sleeps, and sleeps only when none is left.
-  void finish(const Chunk& chunk, Prober& prober) {
+  // Returns true once `chunk` is done. Until then the calling thread probes pending chunks with
+  // `prober`, so that it works rather than sleeps, and sleeps only when none is left. Returns
+  // false early when the pool grows, so that the caller hands the new workers chunks at once;
+  // after that the calling thread probes no more: on a slow device a chunk of its own would keep
+  // it from handing out the next ones.
+  bool finish(const Chunk& chunk, Prober& prober) {
+    const bool wasGrown = grown_;
     std::unique_lock lock(mutex_);
     while (!chunk.done) {
       if (slowDevice_ && mayGrow()) {
         lock.unlock();
         growForSlowDevice();
         lock.lock();
-        continue;
       }
-      if (pending_.empty()) {
+      if (grown_ != wasGrown) return chunk.done;
+      if (pending_.empty() || grown_) {
         chunkDone_.wait(lock);
         continue;
       }
@@ -316,6 +331,7 @@ class WorkerPool {
       lock.lock();
       spare->done = true;
     }
+    return true;
   }
 
  private:
@@ -358,6 +374,7 @@ class WorkerPool {
   ReportStyle style_;
   unsigned growTo_;
   const bool growable_;
+  bool grown_ = false;       // only the calling thread reads or writes it
   bool slowDevice_ = false;  // a worker saw the probes wait on the device; under mutex_
   std::mutex mutex_;
   std::condition_variable workAvailable_;
@@ -372,26 +389,41 @@ class WorkerPool {
 Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Progress& progress,
                       unsigned probers, unsigned growTo) {
   Writer writer(options, output, progress);
-  std::vector<std::unique_ptr<Chunk>> chunks;  // outlives the pool, whose workers use them
+  std::vector<std::unique_ptr<Chunk>> chunks;  // every chunk made; outlives the pool's workers
   WorkerPool pool(probers - 1, growTo - 1, styleOf(options));
   Prober own(styleOf(options), [&pool] { pool.growForSlowDevice(); });
-  const std::size_t most = std::max(pool.size() + 1, growTo) * kChunksPerWorker;
-  for (std::size_t i = 0; i < std::min(most, kMostChunksInFlight); ++i) {
-    chunks.push_back(std::make_unique<Chunk>());
-  }
+  // A few chunks in flight per prober, whatever the pool has grown to. Free chunks are taken
+  // last-in first-out, so that a run reuses the same few chunks' room.
+  const auto mostInFlight = [&] {
+    return std::min<std::size_t>((pool.size() + 1) * kChunksPerWorker, kMostChunksInFlight);
+  };
+  std::vector<Chunk*> free;
+  const auto takeFree = [&] {
+    if (free.empty()) return chunks.emplace_back(std::make_unique<Chunk>()).get();
+    Chunk* chunk = free.back();
+    free.pop_back();
+    return chunk;
+  };
   std::deque<Chunk*> inFlight;  // oldest first
-  std::size_t nextFree = 0;
   const auto writeOldest = [&] {
     Chunk* oldest = inFlight.front();
-    pool.finish(*oldest, own);
+    if (!pool.finish(*oldest, own)) return;  // the pool grew: more chunks to hand out first
     writer.write(*oldest);
     inFlight.pop_front();
+    free.push_back(oldest);
   };
   for (;;) {
-    if (inFlight.size() == chunks.size()) writeOldest();
-    Chunk* chunk = chunks[nextFree].get();
-    if (output.failed() || !fill(*chunk, inputs, kChunkItems)) break;
-    nextFree = (nextFree + 1) % chunks.size();
+    if (inFlight.size() >= mostInFlight()) {
+      writeOldest();
+      continue;
+    }
+    Chunk* chunk = takeFree();
+    // Many workers on a slow device share the files out in small chunks, so that none is left
+    // with a long chunk at the end.
+    if (output.failed() || !fill(*chunk, inputs, pool.grown() ? kSlowChunkItems : kChunkItems)) {
+      free.push_back(chunk);
+      break;
+    }
     inFlight.push_back(chunk);
     pool.submit(chunk);
   }
