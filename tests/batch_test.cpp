@@ -415,7 +415,8 @@ TEST_F(Batch, SummaryTotalIsAddedInInputOrder) {
   double runningSum = 0;
   for (int i = 0; i < 100; ++i) {
     const std::uint32_t dataSize = 4410 * (1 + i % 3);
-    const std::string name = "t" + std::to_string(i) + ".wav";
+    const std::string number = std::to_string(i);  // named: see SeveralWorkersKeepTheInputOrder
+    const std::string name = "t" + number + ".wav";
     paths.push_back(dir.write(name, WaveBuilder().fmt(1, 1, 44100, 8).data(dataSize).bytes()));
     longPaths.push_back(dir.path() + std::string(1000, '/') + name);
     runningSum += dataSize / 44100.0;
@@ -524,7 +525,10 @@ TEST(Progress, ReportsOnTheSameTerminalAreNeverCutByTheLine) {
   ::tcsetattr(device, TCSANOW, &raw);
   TempDir dir;
   std::vector<std::string> args = {"--progress"};
-  for (int i = 0; i < 300; ++i) args.push_back(dir.write("f" + std::to_string(i), canonicalWave()));
+  for (int i = 0; i < 300; ++i) {
+    const std::string number = std::to_string(i);  // named: see SeveralWorkersKeepTheInputOrder
+    args.push_back(dir.write("f" + number, canonicalWave()));
+  }
   std::atomic<bool> done = false;
   std::string shown;
   std::thread reader([&] {

@@ -67,7 +67,8 @@ void Progress::redraw() {
 void Progress::send(const std::string& text) {
   pollfd err{fd_, POLLOUT, 0};
   if (::poll(&err, 1, 0) != 1 || !(err.revents & POLLOUT)) return;  // busy: drop this one
-  static_cast<void>(::write(fd_, text.data(), text.size()));
+  // A line that did not go out whole is mended by the next, which starts by erasing the line.
+  if (::write(fd_, text.data(), text.size()) < 0) return;
 }
 
 }  // namespace pelorin::cli
