@@ -1,15 +1,18 @@
 # make run      builds and starts Pelorin
 # make test     installs what is missing, builds, and runs every test
 # make package  builds the Debian package, build/pelorin_<version>_<architecture>.deb
+# make windows  cross-builds the Windows programs and build-windows/pelorin-<version>-windows-x64.zip
 #
 # Each job has its own build folder, so that going from one to another rebuilds nothing:
 # build/ holds the programs alone (run, install, package), build-test/ the programs with the
-# tests and benchmarks, build-sanitize/ and build-fuzz/ the instrumented builds.
+# tests and benchmarks, build-sanitize/ and build-fuzz/ the instrumented builds, build-windows/
+# the Windows programs.
 # WERROR=1 turns compiler warnings into errors (CI does).
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
+WINDOWS_DIR ?= build-windows
 JOBS ?= $(shell nproc)
 WERROR ?= 0
 CMAKE_ARGS ?=
@@ -24,7 +27,7 @@ define build_in
 	@cmake --build $(1) -j$(JOBS)
 endef
 
-.PHONY: all build test run clean sanitize fuzz package install
+.PHONY: all build test run clean sanitize fuzz package install windows
 
 all: build
 
@@ -55,7 +58,7 @@ install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
 
 # The core and command-line tests built with AddressSanitizer, LeakSanitizer and UBSan.
 sanitize:
@@ -77,3 +80,10 @@ fuzz:
 	@$(FUZZ_DIR)/pelorin-fuzz-seeds $(FUZZ_DIR)/seeds
 	$(FUZZ_DIR)/pelorin_probe_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=16384 \
 	  -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus $(FUZZ_DIR)/seeds
+
+# The Windows programs, cross-built with mingw-w64 and linked statically, and the zip they are
+# handed out in.
+WINDOWS_CMAKE := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DPELORIN_BUILD_BENCH=OFF
+windows:
+	$(call build_in,$(WINDOWS_DIR),windows,$(WINDOWS_CMAKE) -DBUILD_TESTING=OFF)
