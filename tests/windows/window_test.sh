@@ -3,8 +3,9 @@
 # window-probe.exe: the window with its caption, client size and focused button; the open dialog
 # from Alt+C, Enter and Space, and nothing after Escape; a typed path and Enter giving the
 # information box; files from the command line giving their boxes one after another, a zero
-# character shown, not ending the text; and the program ending with status 0 when its window
-# is closed. Runs inside with_wine.sh, which gives it a Wine prefix and a virtual display.
+# character shown, not ending the text; the program ending with status 0 when its window is
+# closed; and the window's size at 144 DPI. Runs inside with_wine.sh, which gives it a Wine
+# prefix and a virtual display.
 # Usage: window_test.sh PELORIN_EXE WINDOW_PROBE_EXE MAKE_SAMPLE_EXE
 set -uo pipefail
 pelorin=$1
@@ -104,6 +105,15 @@ expect "the second file, once the first box is dismissed" \
 press "Invalid .wav file!" Return
 expect "no box after the last file" 0 "$(look dialogs 0)"
 close_and_expect_exit
+
+# At 144 DPI the window, its button and the button's font grow by half.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+start
+expect "the window at 144 DPI" \
+  $'caption=Wave file Info\nclient=347x161\nbutton=108,60,146,50 &Click Me!\nfocus=button' \
+  "$(look window)"
+close_and_expect_exit
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
 echo "window: $((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
 exit $((failures == 0 ? 0 : 1))
