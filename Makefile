@@ -1,15 +1,19 @@
 # make run      builds and starts Pelorin
 # make test     installs what is missing, builds, and runs every test
 # make package  builds the Debian package, build/pelorin_<version>_<architecture>.deb
+# make windows  cross-builds the Windows programs and build-windows/pelorin-<version>-windows-x64.zip
+# make windows-test  builds them with their tests and runs those under Wine
 #
 # Each job has its own build folder, so that going from one to another rebuilds nothing:
 # build/ holds the programs alone (run, install, package), build-test/ the programs with the
-# tests and benchmarks, build-sanitize/ and build-fuzz/ the instrumented builds.
+# tests and benchmarks, build-sanitize/ and build-fuzz/ the instrumented builds, build-windows/
+# the Windows programs (with their tests after make windows-test).
 # WERROR=1 turns compiler warnings into errors (CI does).
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
+WINDOWS_DIR ?= build-windows
 JOBS ?= $(shell nproc)
 WERROR ?= 0
 CMAKE_ARGS ?=
@@ -24,7 +28,7 @@ define build_in
 	@cmake --build $(1) -j$(JOBS)
 endef
 
-.PHONY: all build test run clean sanitize fuzz package install
+.PHONY: all build test run clean sanitize fuzz package install windows windows-test
 
 all: build
 
@@ -55,7 +59,7 @@ install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
 
 # The core and command-line tests built with AddressSanitizer, LeakSanitizer and UBSan.
 sanitize:
@@ -77,3 +81,14 @@ fuzz:
 	@$(FUZZ_DIR)/pelorin-fuzz-seeds $(FUZZ_DIR)/seeds
 	$(FUZZ_DIR)/pelorin_probe_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=16384 \
 	  -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus $(FUZZ_DIR)/seeds
+
+# The Windows programs, cross-built with mingw-w64 and linked statically, and the zip they are
+# handed out in. The tests run under Wine with a prefix of their own, on a virtual display.
+WINDOWS_CMAKE := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DPELORIN_BUILD_BENCH=OFF
+windows:
+	$(call build_in,$(WINDOWS_DIR),windows,$(WINDOWS_CMAKE) -DBUILD_TESTING=OFF)
+
+windows-test:
+	$(call build_in,$(WINDOWS_DIR),windows-test,$(WINDOWS_CMAKE) -DBUILD_TESTING=ON)
+	@tests/windows/with_wine.sh ctest --test-dir $(WINDOWS_DIR) --output-on-failure -j$(JOBS)

@@ -1,10 +1,8 @@
 #include "support.h"
 
-#include <dirent.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <stdexcept>
 
 #include "runtime/memory_file_system.h"
@@ -12,19 +10,38 @@
 
 namespace pelorin::testing {
 
+namespace {
+
+namespace fs = std::filesystem;
+
+// The path in UTF-8, as the runtime takes paths (on POSIX systems, its bytes).
+std::string utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pelorin-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("pelorin-test-" + std::to_string(random()));
+    if (!fs::create_directory(folder)) continue;  // another test's
+    fs::permissions(folder, fs::perms::owner_all);
+    path_ = utf8Of(folder);
+    return;
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  fs::remove_all(fs::path(std::u8string(path_.begin(), path_.end())), ignored);
 }
 
 std::string TempDir::operator/(std::string_view name) const {
-  return path_ + "/" + std::string(name);
+  return path_ + static_cast<char>(fs::path::preferred_separator) + std::string(name);
 }
 
 std::string TempDir::write(std::string_view name, std::string_view bytes) const {
@@ -67,15 +84,6 @@ ProbeRun probeBytes(std::string bytes) {
   RecordingSink sink;
   RuntimeContext ctx(sink, files);
   return probeIn(ctx, sink, path);
-}
-
-int openDescriptorCount() {
-  int count = 0;
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fd"), ::closedir);
-  while (const dirent* entry = ::readdir(dir.get())) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  return count - 1;  // the descriptor of the listing itself
 }
 
 }  // namespace pelorin::testing

@@ -55,7 +55,13 @@ ProbeRun probe(const std::string& path);
 /// One probe of a file that holds `bytes`, read from memory.
 ProbeRun probeBytes(std::string bytes);
 
-/// How many descriptors this process has open.
+// What differs between systems: support_posix.cpp and support_win32.cpp.
+
+/// How many descriptors (on Windows, handles) this process has open.
 int openDescriptorCount();
+
+/// Makes the file `path` `length` bytes long without writing the bytes, sparse where the file
+/// system allows it.
+void extendTo(const std::string& path, std::int64_t length);
 
 }  // namespace pelorin::testing

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/file_system.h"
+#include "runtime/unique_handle.h"
+
+namespace pelorin {
+
+/// Bytes read from the start of a file in one read when it is opened; every read inside them is
+/// served from memory. A kibibyte holds the header of a plain file and the chunks that commonly
+/// come before the data chunk, at little cost per open.
+inline constexpr std::size_t kHeadSize = 1024;
+
+/// What one open of a disk file found.
+struct OpenedWin32File {
+  UniqueHandle handle;  // for reads beyond the head; closed at once when the head holds it all
+  std::int64_t length = 0;
+  std::size_t headLength = 0;  // bytes of `head` the file filled
+  std::array<char, kHeadSize> head;
+};
+
+/// A disk file opened through the Win32 API.
+class Win32File final : public ByteSource {
+ public:
+  explicit Win32File(std::shared_ptr<const OpenedWin32File> file) : file_(std::move(file)) {}
+
+  std::int64_t length() const override { return file_->length; }
+  bool read(std::int64_t offset, char* out, std::size_t count) override;
+
+ private:
+  std::shared_ptr<const OpenedWin32File> file_;
+};
+
+/// The system's files on Windows. Paths are UTF-8 here and UTF-16 for the system. Opening costs
+/// one look at the path's attributes (a folder, a device name such as NUL or COM1.wav, or a
+/// \\.\ path is refused without being opened), one CreateFileW and one read of the head; the
+/// file found is remembered until the next open(), so that length() and reopen() of the same
+/// path cost nothing.
+///
+/// Files are opened for reading and shared for reading, writing and deleting, so that a file
+/// another program is recording stays writable for it. Windows may update a file's access time
+/// when it is read; keeping it would need write access, which the program never asks for.
+/// Paths too long for the system's plain form are handed over in the \\?\ form.
+class Win32FileSystem final : public FileSystem {
+ public:
+  OpenResult open(const std::string& path) override;
+  OpenResult reopen(const std::string& path) override;
+  LengthResult length(const std::string& path) override;
+
+ private:
+  std::string lastPath_;
+  std::shared_ptr<const OpenedWin32File> last_;
+};
+
+/// Whether Windows takes the last part of `path` for a device rather than a file: CON, PRN, AUX,
+/// NUL, COM1 to COM9, LPT1 to LPT9 (with ¹, ² and ³ too), CONIN$ and CONOUT$, in any letter case,
+/// in any folder, with any extension and spaces before it ("nul .wav").
+bool isDeviceName(std::wstring_view path);
+
+/// `path` as the system takes it: paths of MAX_PATH characters or more made absolute and put in
+/// the \\?\ form (\\server\share becomes \\?\UNC\server\share), "/" as "\" in that form. Gives
+/// nothing when the system cannot make the path absolute.
+std::optional<std::wstring> systemPathOf(std::wstring path);
+
+/// The runtime's error number for the Win32 error `systemError`, met opening or looking at
+/// `systemPath`.
+ErrorNumber openFailure(unsigned long systemError, const std::wstring& systemPath);
+
+}  // namespace pelorin
