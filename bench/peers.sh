@@ -50,15 +50,26 @@ add_floors() {
   done
 }
 
-# Medians: a run that the machine disturbed moves the mean, not the median. No shell stands
-# between hyperfine and the programs. time_rows SLOW RUNS OUTPUT [PREPARE]
+# Medians: a run that the machine disturbed moves the mean, not the median. The programs take
+# turns, one run each a round, so that a machine that drifts (a neighbour on the host, the
+# processor's clock) weighs on every row alike. No shell stands between hyperfine and the
+# programs. time_rows SLOW RUNS OUTPUT [PREPARE]
 time_rows() {
-  local selected=() prepare=()
+  local selected=() prepare=() warmup=1 round
   for i in "${!commands[@]}"; do [[ ${slow[$i]} == "$1" ]] && selected+=("${commands[$i]}"); done
   [[ ${#selected[@]} -gt 0 ]] || { echo '{"results": []}' >"$3"; return; }
-  [[ -n "${4:-}" ]] && prepare=(--prepare "$4")
-  hyperfine -N --warmup "$([[ -n "${4:-}" ]] && echo 0 || echo 3)" --runs "$2" "${prepare[@]}" \
-    --style none --export-json "$3" "${selected[@]}" >/dev/null 2>&1
+  [[ $1 == 1 ]] && warmup=0  # a slow program's own run is long enough to be warm
+  [[ -n "${4:-}" ]] && prepare=(--prepare "$4") && warmup=0
+  for ((round = 0; round < $2; ++round)); do
+    hyperfine -N --warmup "$warmup" --runs 1 "${prepare[@]}" --style none \
+      --export-json "$work/round-$round.json" "${selected[@]}" >/dev/null 2>&1
+  done
+  jq -s '{ results: [ range(0; .[0].results | length) as $i
+                      | [ .[].results[$i].times[0] ] | sort
+                      | { median: (if length % 2 == 1 then .[length / 2 | floor]
+                                   else (.[length / 2 - 1] + .[length / 2]) / 2 end) } ] }' \
+    "$work"/round-*.json >"$3"
+  rm -f "$work"/round-*.json
 }
 
 # print_table JSON: one row per label; the floor of the same threads and the fastest floor
@@ -153,6 +164,8 @@ echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes le
   "--details. Under strace every call waits for the tracer, which the default takes for a slow" \
   "device: it grows to 64 probers, and their start-up makes $(calls_per_file --json) a file."
 
+# Warm, as the table's first rows: the cold table dropped the caches.
+cat "$work"/small/*.wav "$work"/large/*/*.wav >/dev/null
 peak() { /usr/bin/time -f '%M' "$cli" --json -r "$1" 2>&1 >/dev/null | tail -1; }
 peak_small=$(peak "$work/small")
 peak_large=$(peak "$work/large")
