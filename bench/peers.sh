@@ -165,7 +165,7 @@ echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes le
   "device: it grows to 64 probers, and their start-up makes $(calls_per_file --json) a file."
 
 # Warm, as the table's first rows: the cold table dropped the caches.
-cat "$work"/small/*.wav "$work"/large/*/*.wav >/dev/null
+find "$work/small" "$work/large" -type f -exec cat {} + >/dev/null
 peak() { /usr/bin/time -f '%M' "$cli" --json -r "$1" 2>&1 >/dev/null | tail -1; }
 peak_small=$(peak "$work/small")
 peak_large=$(peak "$work/large")
