@@ -26,8 +26,10 @@ namespace {
 // Items per chunk: enough that handing chunks around costs little next to probing them.
 constexpr std::size_t kChunkItems = 64;
 // Items per chunk once the probes wait on the device, when handing chunks around costs nothing
-// next to the device's time.
+// next to the device's time; and of a run's first chunks, until it is known which the device is,
+// so that a slow one is noticed early and no worker is left with a long chunk of the first.
 constexpr std::size_t kSlowChunkItems = 8;
+constexpr std::size_t kFirstSmallChunks = 8;
 // Bytes of paths per chunk, past which a chunk takes no more items: chunks of long paths hold
 // fewer of them, so that the chunks in flight stay small whatever the paths.
 constexpr std::size_t kChunkPathBytes = 4 * 1024;
@@ -45,7 +47,7 @@ constexpr std::size_t kMostChunksInFlight = 128;
 constexpr unsigned kWorkersForASlowDevice = 64;
 // A chunk waited on the device when its probes took a while and the thread waited for at least
 // one in kWaitingShare of them, and a few times at least.
-constexpr auto kShortestWait = std::chrono::milliseconds(2);
+constexpr auto kShortestWait = std::chrono::microseconds(500);
 constexpr long kWaitingShare = 4;
 constexpr long kFewestWaits = 4;
 
@@ -405,6 +407,7 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     return chunk;
   };
   std::deque<Chunk*> inFlight;  // oldest first
+  std::size_t handedOut = 0;
   const auto writeOldest = [&] {
     Chunk* oldest = inFlight.front();
     if (!pool.finish(*oldest, own)) return;  // the pool grew: more chunks to hand out first
@@ -420,7 +423,8 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     Chunk* chunk = takeFree();
     // Many workers on a slow device share the files out in small chunks, so that none is left
     // with a long chunk at the end.
-    if (output.failed() || !fill(*chunk, inputs, pool.grown() ? kSlowChunkItems : kChunkItems)) {
+    const bool small = pool.grown() || handedOut++ < kFirstSmallChunks;
+    if (output.failed() || !fill(*chunk, inputs, small ? kSlowChunkItems : kChunkItems)) {
       free.push_back(chunk);
       break;
     }
