@@ -10,12 +10,12 @@
 // dialog's choice, one message box after another.
 
 #include <QWidget>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "probe/probe_queue.h"
 #include "runtime/context.h"
 #include "ui/common_dialog.h"
 #include "ui/qt_message_box.h"
@@ -61,8 +61,7 @@ class Form1 : public QWidget {
 
   std::unique_ptr<MessageBoxSink> messageBoxes_;
   RuntimeContext ctx_;
-  std::deque<std::string> pending_;
-  bool probing_ = false;
+  ProbeQueue queue_;
 };
 
 /// The path of a local file URL in the bytes the file system uses, or nothing for any other URL.

@@ -93,16 +93,7 @@ void Form1::cmdClickMe_Click() {
 }
 
 void Form1::probeFiles(const std::vector<std::string>& paths) {
-  pending_.insert(pending_.end(), paths.begin(), paths.end());
-  // A box is open further up the stack: its loop takes these in turn once the box closes.
-  if (probing_) return;
-  probing_ = true;
-  while (!pending_.empty()) {
-    const std::string path = std::move(pending_.front());
-    pending_.pop_front();
-    probeChosenFile(path);
-  }
-  probing_ = false;
+  queue_.probeInTurn(paths, [this](const std::string& path) { probeChosenFile(path); });
 }
 
 void Form1::probeChosenFile(const std::string& path) {

@@ -14,12 +14,12 @@
 // After windows.h, whose types it uses.
 #include <shellapi.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
 
+#include "probe/probe_queue.h"
 #include "runtime/context.h"
 #include "win32/common_dialog.h"
 #include "win32/win32_message_box.h"
@@ -78,8 +78,7 @@ class Form1 {
   UniqueFont font_;
   Win32MessageBoxSink messageBoxes_;
   RuntimeContext ctx_;
-  std::deque<std::string> pending_;
-  bool probing_ = false;
+  ProbeQueue queue_;
 };
 
 /// The filter text the open dialog is given.
