@@ -12,6 +12,8 @@ namespace {
 
 // UTF-16 units handed to one WriteConsoleW: well within what every console takes at once.
 constexpr std::size_t kConsolePiece = 8192;
+// The progress line's one control sequence: clear from the cursor to the end of the line.
+constexpr std::string_view kClearToEndOfLine = "\x1b[K";
 
 // The system's sentence for the error `error`, without its closing period and line break.
 std::string systemReason(DWORD error) {
@@ -66,11 +68,9 @@ class HandleInput final : public InputStream {
 
 }  // namespace
 
-HandleStream::HandleStream(HANDLE handle)
-    : handle_(handle), console_(::GetConsoleMode(handle, &consoleMode_) != 0) {}
-
-HandleStream::~HandleStream() {
-  if (modeChanged_) ::SetConsoleMode(handle_, consoleMode_);
+HandleStream::HandleStream(HANDLE handle) : handle_(handle) {
+  DWORD mode = 0;
+  console_ = ::GetConsoleMode(handle, &mode) != 0;
 }
 
 std::optional<std::uint64_t> HandleStream::terminal() const {
@@ -111,20 +111,27 @@ WriteResult HandleStream::writeToConsole(std::string_view bytes) {
   return {};
 }
 
-bool HandleStream::consoleActsOnControlSequences() {
-  if (controlSequencesTried_) return controlSequences_;
-  controlSequencesTried_ = true;
-  controlSequences_ = (consoleMode_ & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
-  if (!controlSequences_ &&
-      ::SetConsoleMode(handle_, consoleMode_ | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-    controlSequences_ = modeChanged_ = true;
+void HandleStream::writeIfReady(std::string_view bytes) {
+  if (!console_) {
+    static_cast<void>(write(bytes));
+    return;
   }
-  return controlSequences_;
+  for (;;) {
+    const std::size_t clear = bytes.find(kClearToEndOfLine);
+    static_cast<void>(writeToConsole(bytes.substr(0, clear)));
+    if (clear == std::string_view::npos) return;
+    clearToEndOfLine();
+    bytes.remove_prefix(clear + kClearToEndOfLine.size());
+  }
 }
 
-void HandleStream::writeIfReady(std::string_view bytes) {
-  if (console_ && !consoleActsOnControlSequences()) return;  // the line would show its codes
-  static_cast<void>(write(bytes));
+void HandleStream::clearToEndOfLine() {
+  CONSOLE_SCREEN_BUFFER_INFO screen;
+  if (!::GetConsoleScreenBufferInfo(handle_, &screen)) return;
+  const auto length = static_cast<DWORD>(screen.dwSize.X - screen.dwCursorPosition.X);
+  DWORD done = 0;
+  ::FillConsoleOutputCharacterW(handle_, L' ', length, screen.dwCursorPosition, &done);
+  ::FillConsoleOutputAttribute(handle_, screen.wAttributes, length, screen.dwCursorPosition, &done);
 }
 
 OpenedInput openInput(const std::string& name) {

@@ -13,28 +13,20 @@ namespace pelorin::cli {
 class HandleStream final : public OutputStream {
  public:
   explicit HandleStream(HANDLE handle);
-  /// Gives the console back the mode it had, where writeIfReady() changed it.
-  ~HandleStream() override;
-  HandleStream(const HandleStream&) = delete;
-  HandleStream& operator=(const HandleStream&) = delete;
 
   /// A process has one console: every stream on a console is on that one.
   std::optional<std::uint64_t> terminal() const override;
   WriteResult write(std::string_view bytes) override;
-  /// On a console, first has it act on control sequences (ENABLE_VIRTUAL_TERMINAL_PROCESSING)
-  /// and writes nothing where it cannot; a pipe that is full is waited for.
+  /// On a console, "\x1b[K" clears to the end of the line through the console's own calls, so
+  /// that no console needs to act on control sequences; a pipe that is full is waited for.
   void writeIfReady(std::string_view bytes) override;
 
  private:
   WriteResult writeToConsole(std::string_view bytes);
-  bool consoleActsOnControlSequences();
+  void clearToEndOfLine();
 
   HANDLE handle_;
   bool console_;
-  DWORD consoleMode_ = 0;  // the console's mode as it was found
-  bool modeChanged_ = false;
-  bool controlSequencesTried_ = false;
-  bool controlSequences_ = false;
 };
 
 }  // namespace pelorin::cli

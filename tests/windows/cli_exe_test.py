@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Runs pelorin-cli.exe under Wine with its streams where a person or a script puts them: on a
+"""Runs pelorin-cli.exe under Wine with its streams where a person or a script puts them. On a
 console, names in Greek and in CJK show as they are (written as UTF-16 with WriteConsoleW; had
 their UTF-8 bytes been written instead, the console would read them in its code page, 437, and
-show other characters); a full disk ends the run with status 3 and the system's reason; a closed
-pipe ends it quietly; a file list on standard input may have CR LF lines. Wine gives a program
-started on a terminal a console of its own and draws that console on the terminal.
+show other characters), and the progress line is drawn and cleared around the reports. A full
+disk ends the run with status 3 and the system's reason; a closed pipe ends it quietly; a file
+list on standard input may have CR LF lines. Wine gives a program started on a terminal a
+console of its own and draws that console on the terminal.
 
 Usage: cli_exe_test.py PELORIN_CLI_EXE"""
 import os
@@ -59,14 +60,18 @@ def run(args, cwd, **streams):
 
 def console_rows(folder):
     rows = [
-        ("a Greek name in a text report", ["Ωμέγα.wav"], "Error opening file Ωμέγα.wav"),
-        ("a CJK name in JSON", ["--json", "漢字.wav"], '{"path":"漢字.wav","report":"open-failure"'),
+        ("a Greek name in a text report", ["Ωμέγα.wav"], ["Error opening file Ωμέγα.wav"]),
+        ("a CJK name in JSON", ["--json", "漢字.wav"],
+         ['{"path":"漢字.wav","report":"open-failure"']),
+        ("the progress line, cleared for each report", ["--progress", "a.wav", "漢字.wav"],
+         [" files/s, 0:00", "Error opening file a.wav\r", "Error opening file 漢字.wav\r"]),
     ]
     for name, args, expected in rows:
         status, shown = on_console(args, folder)
         check(f"{name}: exit status", 1, status)
-        if expected not in shown:
-            failures.append(f"{name}: {expected!r} not on the console, which shows {shown!r}")
+        for text in expected:
+            if text not in shown:
+                failures.append(f"{name}: {text!r} not on the console, which shows {shown!r}")
 
 
 def stream_rows(folder):
