@@ -1,7 +1,7 @@
 # build-windows/pelorin-<version>-windows-x64.zip: the Windows programs and a short README.txt.
 set(PELORIN_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/pelorin-${PROJECT_VERSION}-windows-x64.zip)
-# The programs that go in; pelorin-cli joins them here.
-set(zipPrograms Pelorin)
+# The programs that go in.
+set(zipPrograms Pelorin pelorin-cli)
 
 configure_file(${PROJECT_SOURCE_DIR}/src/win32/README.txt.in ${CMAKE_BINARY_DIR}/README.txt @ONLY
                NEWLINE_STYLE CRLF)

@@ -1,16 +1,38 @@
 #pragma once
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
-#include "runtime/unique_fd.h"
+#include "cli/stream.h"
 
 namespace pelorin::testing {
+
+/// An output stream that keeps what it is given, in memory; never a terminal.
+class MemoryStream final : public cli::OutputStream {
+ public:
+  std::optional<std::uint64_t> terminal() const override { return std::nullopt; }
+  cli::WriteResult write(std::string_view bytes) override {
+    text.append(bytes);
+    return {};
+  }
+  void writeIfReady(std::string_view bytes) override { text.append(bytes); }
+
+  std::string text;
+};
+
+/// The path of every report of a --tsv run, in order.
+inline std::vector<std::string> reportedPaths(const std::string& tsv) {
+  std::vector<std::string> paths;
+  std::size_t start = tsv.find('\n') + 1;  // after the header
+  while (start < tsv.size()) {
+    const std::size_t end = tsv.find('\n', start);
+    paths.push_back(tsv.substr(start, tsv.find('\t', start) - start));
+    start = end + 1;
+  }
+  return paths;
+}
 
 struct CliRun {
   int status = -1;
@@ -18,15 +40,25 @@ struct CliRun {
   std::string err;
 };
 
+/// `path` as it stands inside a JSON string: the tests' paths hold no character that JSON
+/// escapes but the backslash, Windows' separator.
+inline std::string jsonText(const std::string& path) {
+  std::string text;
+  for (const char c : path) {
+    if (c == '\\') text.push_back('\\');
+    text.push_back(c);
+  }
+  return text;
+}
+
 /// Runs the command line in-process with its output in memory.
 inline CliRun runCli(const std::vector<std::string>& args) {
   CliRun result;
-  const UniqueFd out(::memfd_create("pelorin-cli-out", 0));
+  MemoryStream out;
   std::ostringstream err;
-  result.status = cli::run(args, out.get(), err);
+  result.status = cli::run(args, out, err);
   result.err = err.str();
-  result.out.resize(static_cast<std::size_t>(::lseek(out.get(), 0, SEEK_END)));
-  if (::pread(out.get(), result.out.data(), result.out.size(), 0) < 0) result.out.clear();
+  result.out = std::move(out.text);
   return result;
 }
 

@@ -1,20 +1,11 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <map>
 #include <sstream>
-#include <thread>
 
 #include "cli/format.h"
 #include "cli/options.h"
-#include "cli/output.h"
 #include "cli_runner.h"
 #include "support.h"
 #include "wave_builder.h"
@@ -61,7 +52,7 @@ TEST_F(Cli, ControlCharactersPrintAsControlPictures) {
   const std::string newline = dir / "line\nbreak.wav";
   const auto run = runCli({zeros, newline});
   EXPECT_NE(run.out.find("RiffID =W\u2400\u241b\u2421\n"), std::string::npos);
-  EXPECT_NE(run.out.find("Error opening file " + dir.path() + "/line\u240abreak.wav\n"),
+  EXPECT_NE(run.out.find("Error opening file " + dir / "line\u240abreak.wav" + "\n"),
             std::string::npos);
 }
 
@@ -69,10 +60,10 @@ TEST_F(Cli, JsonLineOfTheCanonicalFile) {
   const auto run = runCli({"--json", tone});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "{\"path\":\"" + tone +
+            "{\"path\":\"" + testing::jsonText(tone) +
                 "\",\"report\":\"information\",\"title\":\"Wav file info...\","
                 "\"prompt\":\"ckID1 =RIFF\\r\\nRiffID =WAVE\\r\\nckID2 =fmt \\r\\nFilename =" +
-                tone +
+                testing::jsonText(tone) +
                 "\\r\\nFormat tag = 1\\r\\nFormat Chunk Length = 16\\r\\nSample rate = "
                 "44100\\r\\nBits/Sample = 16\\r\\nNumber of channels = 2\\r\\nNumber of  samples "
                 "= 176400\\r\\nLength = 1 seconds.\","
@@ -80,28 +71,6 @@ TEST_F(Cli, JsonLineOfTheCanonicalFile) {
                 "\"fmtChunkLength\":16,\"formatTag\":1,\"channels\":2,\"sampleRate\":44100,"
                 "\"bitsPerSample\":16,\"dataSize\":176400,\"lengthSeconds\":1,"
                 "\"errorNumber\":0,\"errorDescription\":\"\"}\n");
-}
-
-TEST_F(Cli, JsonKeepsStartingValuesAndEscapesWhatItMust) {
-  const std::string odd =
-      dir.write("q\"\\\xff.wav", WaveBuilder().fmt(1, 1, 0, 8).data(100).bytes());
-  const auto run = runCli({"--json", missing, odd});
-  std::istringstream lines(run.out);
-  std::string failure, infinite;
-  std::getline(lines, failure);
-  std::getline(lines, infinite);
-  EXPECT_EQ(failure, "{\"path\":\"" + missing +
-                         "\",\"report\":\"open-failure\",\"title\":\"Pelorin\",\"prompt\":\"Error "
-                         "opening file " +
-                         missing +
-                         "\\r\\n 53 - File not found\",\"riffId\":\"\\u0000\\u0000\\u0000\\u0000\","
-                         "\"formType\":\"\\u0000\\u0000\\u0000\\u0000\",\"fmtId\":\"\\u0000\\u0000"
-                         "\\u0000\\u0000\",\"fmtChunkLength\":0,\"formatTag\":0,\"channels\":0,"
-                         "\"sampleRate\":0,\"bitsPerSample\":0,\"dataSize\":0,\"lengthSeconds\":0,"
-                         "\"errorNumber\":53,\"errorDescription\":\"File not found\"}");
-  EXPECT_NE(infinite.find("\"path\":\"" + dir.path() + "/q\\\"\\\\\xEF\xBF\xBD.wav\""),
-            std::string::npos);
-  EXPECT_NE(infinite.find("\"lengthSeconds\":null"), std::string::npos);
 }
 
 // The escaper looks at eight bytes at a time: every byte value, at every place in a word and
@@ -149,24 +118,6 @@ TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {
   EXPECT_NE(run.out.find("Length = 5.66893424036281E-06 seconds."), std::string::npos);
 }
 
-TEST_F(Cli, NamesAndIdentifiersCannotForgeLinesOrRows) {
-  const std::string forged =
-      dir.write("x.wav\r\nLength = 99999 seconds.\r\n\r\nWav file info...",
-                WaveBuilder().formType("W\r\nE").fmt(1, 1, 8000, 8).data(8).bytes());
-  const std::string tone = dir.write("y.wav\r\nLength = 99999 seconds.", canonicalWave());
-  const auto lines = [](const std::string& text) {
-    return std::count(text.begin(), text.end(), '\n');
-  };
-  EXPECT_EQ(lines(runCli({tone}).out), 12);   // the title and the prompt's eleven lines
-  EXPECT_EQ(lines(runCli({forged}).out), 4);  // the title and three identifiers
-  EXPECT_EQ(lines(runCli({"--tsv", tone, forged}).out), 3);
-  EXPECT_NE(runCli({tone}).out.find("y.wav\u240D\u240ALength = 99999 seconds.\n"),
-            std::string::npos);
-  EXPECT_NE(runCli({forged}).out.find("RiffID =W\u240D\u240AE\n"), std::string::npos);
-  EXPECT_NE(runCli({"--json", tone}).out.find("y.wav\\r\\nLength = 99999 seconds.\\r\\n"),
-            std::string::npos);
-}
-
 TEST_F(Cli, JsonPathBytesIdentifyNamesThatAreNotUtf8) {
   struct Case {
     const char* name;
@@ -206,7 +157,7 @@ TEST_F(Cli, IllFormedUtf8InNamesShowsOneReplacementPerByte) {
   };
   for (const Case& c : cases) {
     const auto run = runCli({dir / ("x" + c.bytes + ".wav")});
-    EXPECT_NE(run.out.find("Error opening file " + dir.path() + "/x" + c.shown + ".wav\n"),
+    EXPECT_NE(run.out.find("Error opening file " + dir / ("x" + c.shown + ".wav") + "\n"),
               std::string::npos)
         << c.name;
   }
@@ -231,12 +182,11 @@ TEST_F(Cli, ExitStatusAndUsage) {
 
 TEST_F(Cli, DoubleDashMakesEveryLaterArgumentAPath) {
   const std::string dashed = dir.write("-x.wav", canonicalWave());
-  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  const testing::InFolder inDir(dir.path());
   const auto run = runCli({"--", "-x.wav", "--json"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("Filename =-x.wav\n"), std::string::npos);
   EXPECT_NE(run.out.find("Error opening file --json\n"), std::string::npos);
-  ASSERT_EQ(::chdir("/"), 0);
 }
 
 // Every way of writing the options gives the same result, whether or not POSIXLY_CORRECT asks
@@ -279,88 +229,15 @@ TEST(Options, AcceptedForms) {
        {.paths = {"a", "-r", "--json", "--"}}},
   };
   for (const char* posixlyCorrect : {"", "1"}) {
-    if (*posixlyCorrect) ::setenv("POSIXLY_CORRECT", posixlyCorrect, 1);
+    if (*posixlyCorrect) testing::setEnvironment("POSIXLY_CORRECT", posixlyCorrect);
     for (const Case& c : cases) {
       std::ostringstream err;
       const std::optional<Options> parsed = cli::parseArgs(c.args, err);
       EXPECT_EQ(err.str(), "") << c.name;
       EXPECT_TRUE(parsed == c.expected) << c.name << (*posixlyCorrect ? " (POSIXLY_CORRECT)" : "");
     }
-    ::unsetenv("POSIXLY_CORRECT");
+    testing::unsetEnvironment("POSIXLY_CORRECT");
   }
-}
-
-// Runs the real binary with its output on `outFd`; returns its exit status and stderr.
-std::pair<int, std::string> runBinary(const std::vector<std::string>& args, int outFd) {
-  int errPipe[2];
-  if (::pipe(errPipe) != 0) return {-1, ""};
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(outFd, 1);
-    ::dup2(errPipe[1], 2);
-    std::vector<char*> argv{const_cast<char*>(PELORIN_CLI_PATH)};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(errPipe[1]);
-  std::string err;
-  char buffer[512];
-  for (ssize_t n; (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, n);
-  ::close(errPipe[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), err};
-}
-
-TEST_F(Cli, AFullDiskIsAnErrorNeverASuccess) {
-  const int full = ::open("/dev/full", O_WRONLY);
-  ASSERT_GE(full, 0);
-  const auto [status, err] = runBinary({tone}, full);
-  ::close(full);
-  EXPECT_EQ(status, 3);
-  EXPECT_EQ(err, "pelorin-cli: error: cannot write output: No space left on device\n");
-}
-
-TEST_F(Cli, AClosedPipeEndsTheRunQuietly) {
-  int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
-  ::close(pipeFds[0]);
-  const auto [status, err] = runBinary({tone, tone, tone}, pipeFds[1]);
-  ::close(pipeFds[1]);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(err, "");
-}
-
-// A parent may hand down a pipe it made non-blocking: while the pipe is full, the output waits
-// for the reader instead of failing.
-TEST(Output, ANonBlockingPipeIsWaitedForWhileFull) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  const UniqueFd readEnd(fds[0]);
-  UniqueFd writeEnd(fds[1]);
-  ASSERT_EQ(::fcntl(writeEnd.get(), F_SETFL, O_NONBLOCK), 0);
-  const int capacity = ::fcntl(writeEnd.get(), F_GETPIPE_SZ);
-  std::string received;
-  std::thread slowReader([&] {
-    // Reads only once the pipe is full, so that the writer has met it full.
-    for (int held = 0; ::ioctl(readEnd.get(), FIONREAD, &held) == 0 && held < capacity;) {
-      ::usleep(1000);
-    }
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(readEnd.get(), buffer, sizeof buffer)) > 0;)
-      received.append(buffer, n);
-  });
-  std::string text;
-  for (int i = 0; i < 4 * capacity; ++i) text.push_back(static_cast<char>('a' + i % 23));
-  cli::Output output(writeEnd.get());
-  output.buffer() = text;
-  output.flush();
-  writeEnd.reset();
-  slowReader.join();
-  EXPECT_EQ(output.writeError(), 0);
-  EXPECT_TRUE(received == text) << received.size() << " of " << text.size() << " bytes";
 }
 
 }  // namespace

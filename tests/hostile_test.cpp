@@ -2,6 +2,7 @@
 // Whatever the input, a probe ends in exactly one report and leaves nothing open.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

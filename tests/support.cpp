@@ -50,6 +50,21 @@ std::string TempDir::write(std::string_view name, std::string_view bytes) const 
   return path;
 }
 
+std::string TempDir::folder(std::string_view name) const {
+  const std::string path = *this / name;
+  fs::create_directory(fs::path(std::u8string(path.begin(), path.end())));
+  return path;
+}
+
+InFolder::InFolder(const std::string& folder) : before_(utf8Of(fs::current_path())) {
+  fs::current_path(fs::path(std::u8string(folder.begin(), folder.end())));
+}
+
+InFolder::~InFolder() {
+  std::error_code ignored;
+  fs::current_path(fs::path(std::u8string(before_.begin(), before_.end())), ignored);
+}
+
 int RecordingSink::show(PromptView prompt, std::int32_t buttons,
                         std::optional<std::string_view> title) {
   boxes.push_back({std::string(prompt.text),

@@ -24,6 +24,8 @@ class TempDir {
   std::string operator/(std::string_view name) const;
   /// Writes `bytes` to `name` and returns its path.
   std::string write(std::string_view name, std::string_view bytes) const;
+  /// Makes the folder `name` and returns its path.
+  std::string folder(std::string_view name) const;
 
  private:
   std::string path_;
@@ -45,6 +47,18 @@ class RecordingSink : public MessageBoxSink {
   std::vector<ShownBox> boxes;
 };
 
+/// Makes `folder` the current folder while it lives, then goes back to the one before.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& folder);
+  ~InFolder();
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::string before_;
+};
+
 /// One probe of `path` in a fresh context: its result, its outcome and the boxes it showed.
 struct ProbeRun {
   double result = -1;
@@ -63,5 +77,9 @@ int openDescriptorCount();
 /// Makes the file `path` `length` bytes long without writing the bytes, sparse where the file
 /// system allows it.
 void extendTo(const std::string& path, std::int64_t length);
+
+/// Sets the environment variable `name` to `value` for this process, or removes it.
+void setEnvironment(const std::string& name, const std::string& value);
+void unsetEnvironment(const std::string& name);
 
 }  // namespace pelorin::testing

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <memory>
@@ -19,6 +20,14 @@ int openDescriptorCount() {
 
 void extendTo(const std::string& path, std::int64_t length) {
   if (::truncate(path.c_str(), length) != 0) throw std::runtime_error("cannot extend " + path);
+}
+
+void setEnvironment(const std::string& name, const std::string& value) {
+  ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+void unsetEnvironment(const std::string& name) {
+  ::unsetenv(name.c_str());
 }
 
 }  // namespace pelorin::testing

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <stdlib.h>
+
 #include <stdexcept>
 #include <vector>
 
@@ -65,6 +67,15 @@ void extendTo(const std::string& path, std::int64_t length) {
       !::SetEndOfFile(file.get())) {
     throw std::runtime_error("cannot extend " + path);
   }
+}
+
+// The C library's copy of the environment, which getenv() reads.
+void setEnvironment(const std::string& name, const std::string& value) {
+  ::_putenv_s(name.c_str(), value.c_str());
+}
+
+void unsetEnvironment(const std::string& name) {
+  ::_putenv_s(name.c_str(), "");  // an empty value removes the variable
 }
 
 }  // namespace pelorin::testing

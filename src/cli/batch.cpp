@@ -1,23 +1,19 @@
 #include "cli/batch.h"
 
-#include <errno.h>
-#include <sched.h>
-
-#include <sys/resource.h>
-
-#include <chrono>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "cli/details_reader.h"
-#include "runtime/posix_file_system.h"
+#include "cli/system.h"
 
 namespace pelorin::cli {
 
@@ -45,18 +41,6 @@ constexpr std::size_t kMostChunksInFlight = 128;
 // cold cache answers many requests at once about as fast as one, so the run keeps the device
 // busy instead of the cores.
 constexpr unsigned kWorkersForASlowDevice = 64;
-// A chunk waited on the device when its probes took a while and the thread waited for at least
-// one in kWaitingShare of them, and a few times at least.
-constexpr auto kShortestWait = std::chrono::microseconds(500);
-constexpr long kWaitingShare = 4;
-constexpr long kFewestWaits = 4;
-
-unsigned coreCount() {
-  cpu_set_t cpus;
-  if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
-  return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // The command line's message-box sink: the box is dismissed at once, since the report is
 // written from the probe's outcome in the format asked for.
 class DismissingSink : public MessageBoxSink {
@@ -67,12 +51,9 @@ class DismissingSink : public MessageBoxSink {
 // The open-failure report of an item known to fail before any probe: a folder that a walk
 // could not read, a listed path too long for the system.
 void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
-  const ErrorNumber number = item.openErrno == EACCES || item.openErrno == EPERM
-                                 ? ErrorNumber::kPermissionDenied
-                                 : openFailure(item.openErrno, item.path);
   outcome.report = Report::kOpenFailure;
   outcome.values = SondurValues{};
-  outcome.errorNumber = static_cast<std::int32_t>(number);
+  outcome.errorNumber = static_cast<std::int32_t>(item.failure);
   outcome.errorDescription.assign(errorDescription(outcome.errorNumber));
   outcome.title = kApplicationTitle;
   outcome.result = 0;
@@ -120,7 +101,7 @@ class Prober {
     for (std::size_t i = 0; i < chunk.count; ++i) {
       const Item& item = chunk.items[i];
       const WaveDetails* details = nullptr;
-      if (item.openErrno != 0) {
+      if (item.failure != ErrorNumber::kNone) {
         reportOpenFailure(item, outcome_);
       } else {
         outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
@@ -134,37 +115,27 @@ class Prober {
   }
 
  private:
-  // Tells, once per chunk, whether its probes wait on the device: when they have taken a while
-  // and the thread gave up the processor to wait (voluntary context switches: a probe on a warm
-  // cache never waits) for a good share of them. Waiting for the processor, on a busy machine,
-  // is not waiting on the device. Costs a clock reading per probe and one getrusage a chunk.
+  // Tells, once per chunk, whether its probes wait on the device; costs a clock reading per
+  // probe until the system's watch can tell.
   class SlowDeviceWatch {
    public:
     explicit SlowDeviceWatch(const std::function<void()>& onSlowDevice)
         : onSlowDevice_(onSlowDevice) {
-      if (!onSlowDevice_) return;
-      startedAt_ = std::chrono::steady_clock::now();
-      waitsBefore_ = voluntaryWaits();
+      if (onSlowDevice_) watch_.emplace();
     }
 
     void check() {
       ++probes_;
-      if (!onSlowDevice_ || checked_) return;
-      if (std::chrono::steady_clock::now() - startedAt_ < kShortestWait) return;
+      if (!watch_ || checked_) return;
+      const std::optional<bool> waited = watch_->waitedOnDevice(probes_);
+      if (!waited) return;
       checked_ = true;
-      const long waits = voluntaryWaits() - waitsBefore_;
-      if (waits >= kFewestWaits && waits * kWaitingShare >= probes_) onSlowDevice_();
+      if (*waited) onSlowDevice_();
     }
 
    private:
-    static long voluntaryWaits() {
-      rusage usage;
-      return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
-    }
-
     const std::function<void()>& onSlowDevice_;
-    std::chrono::steady_clock::time_point startedAt_;
-    long waitsBefore_ = 0;
+    std::optional<DeviceWaitWatch> watch_;
     long probes_ = 0;
     bool checked_ = false;
   };
@@ -344,10 +315,7 @@ class WorkerPool {
   }
 
   void work(const ReportStyle& style) {
-    // A descriptor table of the worker's own: opening and closing files then takes no lock that
-    // the other threads wait on, and the kernel's fast path for a table with one user applies
-    // to every read. Where the system refuses (a sandbox may), the shared table still works.
-    static_cast<void>(::unshare(CLONE_FILES));
+    prepareWorkerThread();
     Prober prober(style, [this] {
       if (!growable_) return;
       {
@@ -440,7 +408,7 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
 Tally probeAll(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   // By default one prober per core, and more when the probes wait on the device; -j is taken
   // as it is.
-  const unsigned probers = options.jobs != 0 ? options.jobs : coreCount();
+  const unsigned probers = options.jobs != 0 ? options.jobs : processorCount();
   const unsigned growTo = options.jobs != 0 ? probers : std::max(probers, kWorkersForASlowDevice);
   // On a terminal each report shows as soon as it is made.
   if (growTo == 1 || output.isTerminal()) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/stream.h"
+
 namespace pelorin::cli {
 
 /// Exit statuses of pelorin-cli.
@@ -15,8 +17,9 @@ enum ExitStatus : int {
 };
 
 /// Runs pelorin-cli with `args` (without the program name): probes each path and writes one
-/// report per path to `outFd`; usage and the program's own errors go to `err`, and the progress
-/// of a long run to `errFd` (-1: none). Returns the exit status.
-int run(const std::vector<std::string>& args, int outFd, std::ostream& err, int errFd = -1);
+/// report per path to `out`; usage and the program's own errors go to `err`, and the progress
+/// of a long run to `progress` (null: none). Returns the exit status.
+int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& err,
+        OutputStream* progress = nullptr);
 
 }  // namespace pelorin::cli

@@ -1,22 +1,26 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/folder.h"
 #include "cli/options.h"
-#include "runtime/unique_fd.h"
+#include "cli/stream.h"
+#include "cli/system.h"
+#include "runtime/error.h"
 
 namespace pelorin::cli {
 
 /// One thing to report on: a path to probe, or one that gets the open-failure report at once.
 struct Item {
   std::string path;
-  /// The system's reason the item cannot be opened, known before any probe: a folder that the
-  /// walk could not open or list to its end, a listed path longer than the system takes. 0 for
-  /// a path to probe.
-  int openErrno = 0;
+  /// The error number of the item's open-failure report, known before any probe: a folder that
+  /// the walk could not open or list to its end, a listed path longer than the system takes.
+  /// kNone for a path to probe.
+  ErrorNumber failure = ErrorNumber::kNone;
 };
 
 /// Reads paths from a file list: one per line, or separated by NUL bytes. Its memory is one
@@ -26,29 +30,30 @@ class PathList {
   /// What next() found.
   enum class Found { kEnd, kPath, kTooLong };
 
-  /// Opens `name` ("-" for standard input); false with errno set when it cannot.
+  /// Opens `name` ("-" for standard input); false when it cannot, with the reason in error().
   bool open(const std::string& name, char separator);
 
-  /// The next non-empty path: kPath. A path longer than the system takes (PATH_MAX bytes) is
-  /// never held whole: `path` gets its first PATH_MAX bytes, the rest is read past up to the
+  /// The next non-empty path: kPath. A path longer than the system takes (kLongestPath bytes) is
+  /// never held whole: `path` gets its first kLongestPath bytes, the rest is read past up to the
   /// next separator, and the answer is kTooLong. kEnd at the end of the list or on a read error
-  /// (see error()).
+  /// (see error()). Where kListLinesMayEndInCrLf, a line's CR before its LF is left out.
   Found next(std::string& path);
-  int error() const { return error_; }
+  /// The system's reason the list could not be opened or read; empty while none.
+  const std::string& error() const { return error_; }
 
  private:
   bool fill();
   void skipPastSeparator();
+  void assignLine(std::string& path, const char* start, std::size_t length) const;
 
-  UniqueFd ownFd_;  // the list's descriptor, unless it is standard input
-  int fd_ = -1;
+  std::unique_ptr<InputStream> input_;
   char separator_ = '\n';
-  static constexpr std::size_t kBufferSize = 64 * 1024;  // a whole path and its separator fit
-  std::vector<char> buffer_ = std::vector<char>(kBufferSize);
+  // 64 KiB, or more where the system's paths are longer: a whole path and its separator fit.
+  std::vector<char> buffer_ = std::vector<char>(std::max<std::size_t>(64 * 1024, kLongestPath + 2));
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool atEnd_ = false;
-  int error_ = 0;
+  std::string error_;
 };
 
 /// The items of a run, in order: the paths named on the command line, then those of the file
@@ -57,12 +62,10 @@ class PathList {
 /// whose names end in ".wav" in any letter case (every regular file with --all-files), and
 /// symbolic links to such files. Symbolic links to folders are not followed inside a walk.
 ///
-/// A walk never leaves the tree it was given: each subfolder is opened relative to its parent's
-/// descriptor without following a link, so a folder swapped for a link while the walk runs is
-/// not entered (the files found are still probed by their paths). The walk holds one descriptor
-/// per folder down the current path, at most kMaxWalkDepth of them: a folder deeper than that
-/// gets the report of a process out of descriptors (EMFILE). A folder whose listing fails part
-/// way has the entries read before it walked, then gets one report of its own (EIO).
+/// The walk holds one open folder per folder down the current path (on POSIX systems, a
+/// descriptor), at most kMaxWalkDepth of them: a folder deeper than that gets the report of a
+/// process out of descriptors (67). A folder whose listing fails part way has the entries read
+/// before it walked, then gets one report of its own (57).
 class Inputs {
  public:
   /// Folders open at once in a walk: deep enough for any real tree (256 levels of 15-byte names
@@ -74,47 +77,38 @@ class Inputs {
   Inputs(const Inputs&) = delete;
   Inputs& operator=(const Inputs&) = delete;
 
-  /// Opens the file list, if any; false with errno set when it cannot be opened.
+  /// Opens the file list, if any; false when it cannot be opened (see listError()).
   bool open();
   /// The next item; false at the end (or when the file list could no longer be read).
   bool next(Item& item);
-  /// The errno of a failed read of the file list; 0 while none has failed.
-  int listError() const { return list_ ? list_->error() : 0; }
+  /// The system's reason the file list could not be opened or read; empty while none.
+  const std::string& listError() const { return list_ ? list_->error() : noError_; }
 
  private:
-  struct Entry {
-    std::string name;
-    unsigned char type;  // a dirent d_type
-  };
-  struct Folder {
+  // One folder down the walk's current path.
+  struct Walked {
     std::string path;
-    UniqueFd fd;  // its subfolders are opened relative to it
-    std::vector<Entry> entries;
+    std::unique_ptr<Folder> folder;
     std::size_t nextEntry = 0;
-    bool listedWhole = true;  // false when reading its entries failed part way
   };
   enum class Entered { kYes, kFailed, kNotAFolder };
 
   bool nextNamedPath(Item& item);
-  // Starts walking the folder `name` inside the folder open on `parentFd`, or the folder `path`
-  // itself when `parentFd` is -1 (a path named by the user, which may be a link). A folder that
-  // cannot be opened or listed becomes `item`: kFailed. kNotAFolder when `name` is no longer a
-  // folder (it was swapped for a link or a file after its parent was listed).
-  Entered enterFolder(int parentFd, const char* name, const std::string& path, Item& item);
-  // Reads the entries of `folder` in byte order of their names. Returns 0, or the errno of a
-  // listing that could not start; one that fails part way keeps the entries read before.
-  static int list(Folder& folder);
+  // Starts walking the subfolder at `index` of `parent`, or the folder `path` itself when
+  // `parent` is null (a path named by the user, which may be a link). A folder that cannot be
+  // opened or listed becomes `item`: kFailed. kNotAFolder when the entry is no longer a folder.
+  Entered enterFolder(Folder* parent, std::size_t index, const std::string& path, Item& item);
   bool nextFromWalk(Item& item);
   // Leaves the folder whose entries are done; true when that gives `item`, the report of a
   // listing that failed part way.
   bool leaveFolder(Item& item);
-  bool wanted(int folderFd, const Entry& entry) const;
 
   const Options& options_;
   std::size_t nextArg_ = 0;
   std::unique_ptr<PathList> list_;
-  std::vector<Folder> walk_;  // never beyond kMaxWalkDepth, so never reallocated
+  std::vector<Walked> walk_;  // never beyond kMaxWalkDepth, so never reallocated
   std::string scratch_;
+  const std::string noError_;
 };
 
 }  // namespace pelorin::cli

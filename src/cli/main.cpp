@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/posix_stream.h"
 
 int main(int argc, char** argv) {
   // A closed pipe shows as EPIPE from write(), so that `pelorin-cli ... | head` ends quietly.
   std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return pelorin::cli::run(args, 1, std::cerr, 2);
+  pelorin::cli::FdStream out(1);
+  pelorin::cli::FdStream progress(2);
+  return pelorin::cli::run(args, out, std::cerr, &progress);
 }

@@ -110,9 +110,12 @@ UsageError refusal(char* const* argv) {
   return unknownOption(shortName(optopt));
 }
 
-// The error for an option whose value is missing (':'): the last argument was the option.
+// The error for an option whose value is missing (':'): the last argument was the option. A
+// long option written with "=" has its value: it was given to one that takes none, which the
+// BSD getopt_long of mingw-w64 answers with ':' where glibc's answers '?'.
 UsageError missingValue(char* const* argv) {
   const std::string_view arg = argv[optind - 1];
+  if (arg.starts_with("--") && arg.find('=') != std::string_view::npos) return refusal(argv);
   const std::string name = arg.starts_with("--") ? fullLongName(arg, optopt) : shortName(optopt);
   if (optopt == 'j') return UsageError{name + ": the number of workers is missing"};
   return UsageError{name + ": the file is missing ('-' for standard input)"};
@@ -190,7 +193,9 @@ Options parseInOrder(const std::vector<std::string>& args) {
   argv.push_back(nullptr);
   const int argc = static_cast<int>(args.size()) + 1;
 
-  optind = 0;  // glibc starts afresh: run() may parse many command lines in one process
+  // A fresh start, as run() may parse many command lines in one process: glibc's getopt_long
+  // takes optind 0 so, and so does mingw-w64's BSD one (as optreset).
+  optind = 0;
   opterr = 0;
   Options options;
   for (Found found = nextOption(argc, argv.data()); found.code != -1;

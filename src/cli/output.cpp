@@ -1,12 +1,8 @@
 #include "cli/output.h"
 
-#include <errno.h>
-#include <poll.h>
-#include <unistd.h>
-
 namespace pelorin::cli {
 
-Output::Output(int fd) : fd_(fd), isTerminal_(::isatty(fd) == 1) {
+Output::Output(OutputStream& stream) : stream_(stream), isTerminal_(stream.isTerminal()) {
   buffer_.reserve(kCapacity);
 }
 
@@ -15,29 +11,12 @@ void Output::endReport() {
 }
 
 void Output::flush() {
-  std::string_view pending = buffer_;
-  while (!pending.empty() && !failed()) {
-    const ssize_t written = ::write(fd_, pending.data(), pending.size());
-    if (written >= 0) {
-      pending.remove_prefix(static_cast<std::size_t>(written));
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      waitUntilWritable();
-    } else if (errno == EPIPE) {
-      readerGone_ = true;
-    } else if (errno != EINTR) {
-      writeError_ = errno;
-    }
+  if (!buffer_.empty() && !failed()) {
+    WriteResult written = stream_.write(buffer_);
+    readerGone_ = written.status == WriteResult::kReaderGone;
+    if (written.status == WriteResult::kFailed) writeError_ = std::move(written.failure);
   }
   buffer_.clear();
-}
-
-void Output::waitUntilWritable() {
-  pollfd out{fd_, POLLOUT, 0};
-  int ready;
-  do {
-    ready = ::poll(&out, 1, -1);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) writeError_ = errno;
 }
 
 }  // namespace pelorin::cli

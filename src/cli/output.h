@@ -4,17 +4,18 @@
 #include <string>
 #include <string_view>
 
+#include "cli/stream.h"
+
 namespace pelorin::cli {
 
-/// Buffered output to a file descriptor: written when the buffer fills, when asked to flush,
-/// and (where the descriptor is a terminal) after every report, so that a person watching sees
-/// each report as it comes. A descriptor that is non-blocking (a parent may have made the pipe
-/// so) is waited for while it is full, as a blocking one would be.
+/// Buffered output to a stream: written when the buffer fills, when asked to flush, and (where
+/// the stream is a terminal) after every report, so that a person watching sees each report as
+/// it comes. Writes go out at the ends of reports only, never inside a character.
 class Output {
  public:
   static constexpr std::size_t kCapacity = 64 * 1024;
 
-  explicit Output(int fd);
+  explicit Output(OutputStream& stream);
 
   std::string& buffer() { return buffer_; }
   bool isTerminal() const { return isTerminal_; }
@@ -25,17 +26,15 @@ class Output {
 
   /// The reader went away (a closed pipe): nothing more can be written, and that is not a fault.
   bool readerGone() const { return readerGone_; }
-  /// The errno of a write that failed for another reason; 0 while none has.
-  int writeError() const { return writeError_; }
-  bool failed() const { return readerGone_ || writeError_ != 0; }
+  /// The system's reason a write failed for another reason; empty while none has.
+  const std::string& writeError() const { return writeError_; }
+  bool failed() const { return readerGone_ || !writeError_.empty(); }
 
  private:
-  void waitUntilWritable();
-
-  int fd_;
+  OutputStream& stream_;
   bool isTerminal_;
   bool readerGone_ = false;
-  int writeError_ = 0;
+  std::string writeError_;
   std::string buffer_;
 };
 

@@ -1,9 +1,5 @@
 #include "cli/progress.h"
 
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace pelorin::cli {
 
 namespace {
@@ -13,27 +9,21 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
 // Back to the start of the line and clear it, so that a shorter line leaves nothing behind.
 constexpr std::string_view kEraseLine = "\r\x1b[K";
 
-bool sameTerminal(int a, int b) {
-  struct stat sa, sb;
-  return ::isatty(a) == 1 && ::isatty(b) == 1 && ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 &&
-         sa.st_rdev == sb.st_rdev;
-}
-
 }  // namespace
 
-Progress::Progress(ProgressMode mode, int errFd, int outFd) {
+Progress::Progress(ProgressMode mode, OutputStream* err, const OutputStream& out) {
   start_ = Clock::now();
-  const bool wanted = mode == ProgressMode::kAlways ||
-                      (mode == ProgressMode::kAuto && errFd >= 0 && ::isatty(errFd) == 1);
-  if (!wanted || errFd < 0) return;
-  fd_ = errFd;
-  sharesTerminal_ = sameTerminal(errFd, outFd);
+  const bool wanted =
+      mode == ProgressMode::kAlways || (mode == ProgressMode::kAuto && err && err->isTerminal());
+  if (!wanted || !err) return;
+  err_ = err;
+  sharesTerminal_ = err->isTerminal() && err->terminal() == out.terminal();
   firstDraw_ = mode == ProgressMode::kAlways ? start_ : start_ + kQuietStart;
   nextDraw_ = firstDraw_;
 }
 
 void Progress::update(std::uint64_t filesDone, Clock::time_point now) {
-  if (fd_ < 0 || now < nextDraw_) return;
+  if (!err_ || now < nextDraw_) return;
   nextDraw_ = now + kRedrawEvery;
   draw(filesDone, now);
 }
@@ -57,7 +47,7 @@ void Progress::erase() {
 }
 
 void Progress::redraw() {
-  if (fd_ < 0 || line_.empty() || shown_) return;
+  if (!err_ || line_.empty() || shown_) return;
   std::string text(kEraseLine);
   text += line_;
   send(text);
@@ -65,10 +55,7 @@ void Progress::redraw() {
 }
 
 void Progress::send(const std::string& text) {
-  pollfd err{fd_, POLLOUT, 0};
-  if (::poll(&err, 1, 0) != 1 || !(err.revents & POLLOUT)) return;  // busy: drop this one
-  // A line that did not go out whole is mended by the next, which starts by erasing the line.
-  if (::write(fd_, text.data(), text.size()) < 0) return;
+  err_->writeIfReady(text);
 }
 
 }  // namespace pelorin::cli

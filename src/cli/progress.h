@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/options.h"
+#include "cli/stream.h"
 
 namespace pelorin::cli {
 
@@ -17,8 +18,8 @@ class Progress {
  public:
   using Clock = std::chrono::steady_clock;
 
-  /// Progress on `errFd` (-1 for none) of a run whose reports go to `outFd`.
-  Progress(ProgressMode mode, int errFd, int outFd);
+  /// Progress on `err` (null for none) of a run whose reports go to `out`.
+  Progress(ProgressMode mode, OutputStream* err, const OutputStream& out);
 
   /// Call as reports are done, with the number of files done so far.
   void update(std::uint64_t filesDone) { update(filesDone, Clock::now()); }
@@ -37,7 +38,7 @@ class Progress {
   void draw(std::uint64_t filesDone, Clock::time_point now);
   void send(const std::string& text);
 
-  int fd_ = -1;  // -1: no progress
+  OutputStream* err_ = nullptr;  // null: no progress
   bool sharesTerminal_ = false;
   Clock::time_point start_;
   Clock::time_point firstDraw_;  // when the line may first show

@@ -1,0 +1,24 @@
+// pelorin-cli.exe: the arguments as UTF-16 from the system, in UTF-8 for the program (WTF-8
+// where a name holds an unpaired surrogate), and the reports on standard output.
+#include <windows.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/win32_stream.h"
+#include "runtime/win32_text.h"
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(pelorin::toUtf8(argv[i]));
+  pelorin::cli::HandleStream out(::GetStdHandle(STD_OUTPUT_HANDLE));
+  pelorin::cli::HandleStream errors(::GetStdHandle(STD_ERROR_HANDLE));
+  // The program's own errors come at the end of a run; they go out as the reports do, so that a
+  // file list's name shows on a console as it is.
+  std::ostringstream err;
+  const int status = pelorin::cli::run(args, out, err, &errors);
+  static_cast<void>(errors.write(err.str()));
+  return status;
+}
