@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/file.h"
+#include "runtime/opened_file.h"
 #include "support.h"
-#ifdef _WIN32
-#include "runtime/win32_file_system.h"  // kHeadSize
-#else
-#include "runtime/posix_file_system.h"  // kHeadSize
-#endif
 
 namespace pelorin {
 namespace {

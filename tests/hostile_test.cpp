@@ -206,7 +206,7 @@ TEST(Hostile, FilesAreOpenedReadOnlyAndWithoutBlocking) {
   PosixFileSystem files;
   const OpenResult opened = files.open(tone);
   ASSERT_NE(opened.source, nullptr);
-  const int fd = static_cast<const PosixFile&>(*opened.source).descriptor();
+  const int fd = static_cast<const PosixFile&>(*opened.source).handle().get();
   const int flags = ::fcntl(fd, F_GETFL);
   EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
   EXPECT_TRUE(flags & O_NONBLOCK);

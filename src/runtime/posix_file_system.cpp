@@ -79,7 +79,7 @@ int openForReading(const std::string& path, bool keepAccessTime) {
 // a writer waiting, a device that acts on being opened) is refused without ever being opened;
 // then opens it and reads its head.
 OpenResult openRegularFile(const std::string& path, const OpenerIdentity& opener,
-                           std::shared_ptr<const OpenedFile>& found) {
+                           LastOpened<UniqueFd>::File& found) {
   if (isNameTheSystemCannotTake(path)) return {nullptr, ErrorNumber::kBadFileNameOrNumber};
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return {nullptr, openFailure(errno, path)};
@@ -88,51 +88,41 @@ OpenResult openRegularFile(const std::string& path, const OpenerIdentity& opener
   UniqueFd fd(openForReading(path, keepAccessTime));
   if (!fd) return {nullptr, openFailure(errno, path)};
   // Not zeroed: reads never look past the bytes the file filled (headLength).
-  auto file = std::make_shared_for_overwrite<OpenedFile>();
+  auto file = std::make_shared_for_overwrite<OpenedFile<UniqueFd>>();
   file->length = st.st_size;
   const ssize_t got = readFully(fd.get(), 0, file->head.data(), file->head.size());
   file->headLength = got > 0 ? static_cast<std::size_t>(got) : 0;
   // A head read short of its size met the end of the file: no later read needs the descriptor.
   // After a failed read it stays, so that later reads report the failure too.
-  if (got < 0 || file->headLength == file->head.size()) file->fd = std::move(fd);
+  if (got < 0 || file->headLength == file->head.size()) file->handle = std::move(fd);
   found = file;
   return {std::make_unique<PosixFile>(std::move(file)), ErrorNumber::kNone};
 }
 
 }  // namespace
 
-bool PosixFile::read(std::int64_t offset, char* out, std::size_t count) {
-  const OpenedFile& file = *file_;
-  std::size_t done = 0;
-  if (offset < static_cast<std::int64_t>(file.headLength)) {
-    done = std::min(count, file.headLength - static_cast<std::size_t>(offset));
-    std::memcpy(out, file.head.data() + offset, done);
-  }
-  if (done < count && file.fd) {
-    const ssize_t got = readFully(file.fd.get(), offset + done, out + done, count - done);
-    if (got < 0) return false;
-    done += static_cast<std::size_t>(got);
-  }
-  std::memset(out + done, 0, count - done);
-  return true;
+std::int64_t readBeyondHead(const UniqueFd& fd, std::int64_t offset, char* out, std::size_t count) {
+  return readFully(fd.get(), offset, out, count);
 }
 
 PosixFileSystem::PosixFileSystem() : opener_{::geteuid(), mayActAsAnyOwner()} {}
 
 OpenResult PosixFileSystem::open(const std::string& path) {
-  last_.reset();
-  OpenResult opened = openRegularFile(path, opener_, last_);
-  if (last_) lastPath_.assign(path);  // reuses the room of earlier paths
+  last_.forget();
+  LastOpened<UniqueFd>::File found;
+  OpenResult opened = openRegularFile(path, opener_, found);
+  if (found) last_.remember(path, std::move(found));
   return opened;
 }
 
 OpenResult PosixFileSystem::reopen(const std::string& path) {
-  if (!last_ || lastPath_ != path) return open(path);
-  return {std::make_unique<PosixFile>(std::move(last_)), ErrorNumber::kNone};
+  LastOpened<UniqueFd>::File found = last_.take(path);
+  if (!found) return open(path);
+  return {std::make_unique<PosixFile>(std::move(found)), ErrorNumber::kNone};
 }
 
 LengthResult PosixFileSystem::length(const std::string& path) {
-  if (last_ && lastPath_ == path) return {last_->length, ErrorNumber::kNone};
+  if (const auto* found = last_.find(path)) return {found->length, ErrorNumber::kNone};
   if (isNameTheSystemCannotTake(path)) return {0, ErrorNumber::kBadFileNameOrNumber};
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return {0, openFailure(errno, path)};

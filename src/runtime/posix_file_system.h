@@ -9,38 +9,16 @@
 #include <sys/types.h>
 
 #include "runtime/file_system.h"
+#include "runtime/opened_file.h"
 #include "runtime/unique_fd.h"
 
 namespace pelorin {
 
-/// Bytes read from the start of a file in one read when it is opened; every read inside them is
-/// served from memory. A kibibyte holds the header of a plain file and the chunks that commonly
-/// come before the data chunk (a LIST chunk of tags, a broadcast-wave description), at little
-/// cost per open.
-inline constexpr std::size_t kHeadSize = 1024;
-
-/// What one open of a regular file found.
-struct OpenedFile {
-  UniqueFd fd;  // for reads beyond the head; closed at once when the head holds the whole file
-  std::int64_t length = 0;
-  std::size_t headLength = 0;  // bytes of `head` the file filled
-  std::array<char, kHeadSize> head;
-};
+/// Reads of a POSIX file beyond its head: the bytes read, or -1 when the device fails.
+std::int64_t readBeyondHead(const UniqueFd& fd, std::int64_t offset, char* out, std::size_t count);
 
 /// A regular file opened on a POSIX system.
-class PosixFile final : public ByteSource {
- public:
-  explicit PosixFile(std::shared_ptr<const OpenedFile> file) : file_(std::move(file)) {}
-
-  std::int64_t length() const override { return file_->length; }
-  bool read(std::int64_t offset, char* out, std::size_t count) override;
-
-  /// The descriptor that reads beyond the head go to; -1 when the head holds the whole file.
-  int descriptor() const { return file_->fd.get(); }
-
- private:
-  std::shared_ptr<const OpenedFile> file_;
-};
+using PosixFile = OpenedFileSource<UniqueFd, readBeyondHead>;
 
 /// Who opens files, as far as access times go: files of this user, or of any user with the
 /// capability to act as their owner, can be read without updating their access time.
@@ -70,8 +48,7 @@ class PosixFileSystem final : public FileSystem {
 
  private:
   OpenerIdentity opener_;
-  std::string lastPath_;
-  std::shared_ptr<const OpenedFile> last_;
+  LastOpened<UniqueFd> last_;
 };
 
 /// The runtime's error number for a failed open or stat of `path` whose system reason was

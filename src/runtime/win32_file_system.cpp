@@ -69,7 +69,7 @@ std::int64_t lengthOf(const WIN32_FILE_ATTRIBUTE_DATA& attributes) {
 
 // Looks at what `path` is before opening it, so that a folder is refused without an open; then
 // opens it, refuses anything but a disk file, and reads its head.
-OpenResult openDiskFile(const std::wstring& path, std::shared_ptr<const OpenedWin32File>& found) {
+OpenResult openDiskFile(const std::wstring& path, LastOpened<UniqueHandle>::File& found) {
   WIN32_FILE_ATTRIBUTE_DATA attributes;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
     return {nullptr, openFailure(::GetLastError(), path)};
@@ -87,7 +87,8 @@ OpenResult openDiskFile(const std::wstring& path, std::shared_ptr<const OpenedWi
   }
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(handle.get(), &size)) return {nullptr, ErrorNumber::kDeviceIoError};
-  auto file = std::make_shared<OpenedWin32File>();
+  // Not zeroed: reads never look past the bytes the file filled (headLength).
+  auto file = std::make_shared_for_overwrite<OpenedFile<UniqueHandle>>();
   file->length = size.QuadPart;
   const std::int64_t got = readFully(handle.get(), 0, file->head.data(), file->head.size());
   file->headLength = got > 0 ? static_cast<std::size_t>(got) : 0;
@@ -186,39 +187,30 @@ ErrorNumber openFailure(unsigned long systemError, const std::wstring& systemPat
   }
 }
 
-bool Win32File::read(std::int64_t offset, char* out, std::size_t count) {
-  const OpenedWin32File& file = *file_;
-  std::size_t done = 0;
-  if (offset < static_cast<std::int64_t>(file.headLength)) {
-    done = std::min(count, file.headLength - static_cast<std::size_t>(offset));
-    std::memcpy(out, file.head.data() + offset, done);
-  }
-  if (done < count && file.handle) {
-    const std::int64_t got = readFully(file.handle.get(), offset + done, out + done, count - done);
-    if (got < 0) return false;
-    done += static_cast<std::size_t>(got);
-  }
-  std::memset(out + done, 0, count - done);
-  return true;
+std::int64_t readBeyondHead(const UniqueHandle& handle, std::int64_t offset, char* out,
+                            std::size_t count) {
+  return readFully(handle.get(), offset, out, count);
 }
 
 OpenResult Win32FileSystem::open(const std::string& path) {
-  last_.reset();
+  last_.forget();
   std::wstring systemPath;
   const ErrorNumber refused = toSystemPath(path, systemPath);
   if (refused != ErrorNumber::kNone) return {nullptr, refused};
-  OpenResult opened = openDiskFile(systemPath, last_);
-  if (last_) lastPath_.assign(path);
+  LastOpened<UniqueHandle>::File found;
+  OpenResult opened = openDiskFile(systemPath, found);
+  if (found) last_.remember(path, std::move(found));
   return opened;
 }
 
 OpenResult Win32FileSystem::reopen(const std::string& path) {
-  if (!last_ || lastPath_ != path) return open(path);
-  return {std::make_unique<Win32File>(std::move(last_)), ErrorNumber::kNone};
+  LastOpened<UniqueHandle>::File found = last_.take(path);
+  if (!found) return open(path);
+  return {std::make_unique<Win32File>(std::move(found)), ErrorNumber::kNone};
 }
 
 LengthResult Win32FileSystem::length(const std::string& path) {
-  if (last_ && lastPath_ == path) return {last_->length, ErrorNumber::kNone};
+  if (const auto* found = last_.find(path)) return {found->length, ErrorNumber::kNone};
   std::wstring systemPath;
   const ErrorNumber refused = toSystemPath(path, systemPath);
   if (refused != ErrorNumber::kNone) return {0, refused};

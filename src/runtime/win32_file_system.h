@@ -9,34 +9,17 @@
 #include <string_view>
 
 #include "runtime/file_system.h"
+#include "runtime/opened_file.h"
 #include "runtime/unique_handle.h"
 
 namespace pelorin {
 
-/// Bytes read from the start of a file in one read when it is opened; every read inside them is
-/// served from memory. A kibibyte holds the header of a plain file and the chunks that commonly
-/// come before the data chunk, at little cost per open.
-inline constexpr std::size_t kHeadSize = 1024;
-
-/// What one open of a disk file found.
-struct OpenedWin32File {
-  UniqueHandle handle;  // for reads beyond the head; closed at once when the head holds it all
-  std::int64_t length = 0;
-  std::size_t headLength = 0;  // bytes of `head` the file filled
-  std::array<char, kHeadSize> head;
-};
+/// Reads of a disk file beyond its head: the bytes read, or -1 when the device fails.
+std::int64_t readBeyondHead(const UniqueHandle& handle, std::int64_t offset, char* out,
+                            std::size_t count);
 
 /// A disk file opened through the Win32 API.
-class Win32File final : public ByteSource {
- public:
-  explicit Win32File(std::shared_ptr<const OpenedWin32File> file) : file_(std::move(file)) {}
-
-  std::int64_t length() const override { return file_->length; }
-  bool read(std::int64_t offset, char* out, std::size_t count) override;
-
- private:
-  std::shared_ptr<const OpenedWin32File> file_;
-};
+using Win32File = OpenedFileSource<UniqueHandle, readBeyondHead>;
 
 /// The system's files on Windows. Paths are UTF-8 here and UTF-16 for the system. Opening costs
 /// one look at the path's attributes (a folder, a device name such as NUL or COM1.wav, or a
@@ -55,8 +38,7 @@ class Win32FileSystem final : public FileSystem {
   LengthResult length(const std::string& path) override;
 
  private:
-  std::string lastPath_;
-  std::shared_ptr<const OpenedWin32File> last_;
+  LastOpened<UniqueHandle> last_;
 };
 
 /// Whether Windows takes the last part of `path` for a device rather than a file: CON, PRN, AUX,
