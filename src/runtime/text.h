@@ -25,6 +25,10 @@ struct FixedText {
 Text bytesToText(std::string_view bytes);
 void appendBytesText(Text& out, std::string_view bytes);
 
+/// Appends the UTF-8 bytes of the code point `c`; a surrogate is encoded as the others are, as
+/// WTF-8 does for the names a system holds in UTF-16.
+void appendCodePoint(Text& out, char32_t c);
+
 /// Whether `bytes` are well-formed UTF-8 throughout.
 bool isUtf8(std::string_view bytes);
 

@@ -1,5 +1,7 @@
 #include "runtime/win32_text.h"
 
+#include "runtime/text.h"
+
 namespace pelorin {
 
 namespace {
@@ -51,24 +53,6 @@ Decoded decodeOne(std::string_view text) {
   return {c, length};
 }
 
-void appendEncoded(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {  // an unpaired surrogate too: that is WTF-8
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 }  // namespace
 
 std::optional<std::wstring> toWide(std::string_view text) {
@@ -98,7 +82,7 @@ std::string toUtf8(std::wstring_view wide) {
     if (isLeadSurrogate(c) && i + 1 < wide.size() && isTrailSurrogate(wide[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
     }
-    appendEncoded(text, c);
+    appendCodePoint(text, c);
   }
   return text;
 }
