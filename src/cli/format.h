@@ -69,6 +69,10 @@ void appendTsvReport(std::string& out, const std::string& path, const ProbeOutco
 
 /// Appends the summary record in `format`.
 void appendSummary(std::string& out, Format format, const Tally& tally);
+/// The summary as a JSON record.
+void appendJsonSummary(std::string& out, const Tally& tally);
+/// The summary as a line of text, after an empty line in text runs.
+void appendTextSummary(std::string& out, Format format, const Tally& tally);
 
 /// Appends one report in the style asked for, with `details` where the style wants them and
 /// there are any.
