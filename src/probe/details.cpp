@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "probe/field_text.h"
 #include "runtime/little_endian.h"
 #include "runtime/text.h"
 
@@ -75,8 +76,7 @@ void setWarning(WaveDetails& d, Warning warning, bool applies = true) {
 
 // A tag's or a field's bytes as text: UTF-8 as it is, anything else one character per byte.
 std::string bytesAsText(std::string_view bytes) {
-  if (isUtf8(bytes)) return std::string(bytes);
-  return bytesToText(bytes);
+  return fieldText(bytes).text;
 }
 
 std::string_view withoutTrailingNuls(std::string_view bytes) {
@@ -382,9 +382,45 @@ std::string_view formatName(std::uint16_t formatCode) {
 
 std::string_view warningCode(Warning warning) {
   static constexpr std::string_view kCodes[kWarningCount] = {
-      "no-fmt-chunk",       "no-data-chunk",       "fmt-after-data",         "data-truncated",
-      "size-placeholder",   "riff-size-mismatch",  "data-not-frame-aligned", "block-align-mismatch",
-      "byte-rate-mismatch", "chunk-runs-past-end",
+      "no-fmt-chunk",
+      "no-data-chunk",
+      "fmt-after-data",
+      "data-truncated",
+      "size-placeholder",
+      "riff-size-mismatch",
+      "data-not-frame-aligned",
+      "block-align-mismatch",
+      "byte-rate-mismatch",
+      "chunk-runs-past-end",
+      "ds64-missing",
+      "ds64-not-first",
+      "ds64-sample-count-mismatch",
+      "not-wave",
+      "fact-mismatch",
+      "missing-pad-byte",
+      "pad-byte-not-zero",
+      "chunk-id-not-printable",
+      "duplicate-chunk",
+      "extensible-invalid",
+      "chunk-limit-reached",
+      "read-failed",
+      "cue-past-end",
+      "loop-past-end",
+      "loop-start-after-end",
+      "duplicate-cue-id",
+      "label-without-cue",
+      "bext-too-short",
+      "bext-version-unknown",
+      "bext-date-invalid",
+      "bext-time-invalid",
+      "bext-loudness-before-v2",
+      "ixml-not-well-formed",
+      "ixml-timestamp-mismatch",
+      "ixml-track-count-mismatch",
+      "ixml-sample-rate-mismatch",
+      "chna-track-out-of-range",
+      "md5-mismatch",
+      "body-not-read",
   };
   return kCodes[static_cast<std::size_t>(warning)];
 }

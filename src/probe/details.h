@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "runtime/file_system.h"
@@ -37,8 +38,56 @@ enum class Warning {
   kBlockAlignMismatch,
   kByteRateMismatch,
   kChunkRunsPastEnd,
+  // The container and its walk.
+  kDs64Missing,
+  kDs64NotFirst,
+  kDs64SampleCountMismatch,
+  kNotWave,
+  kFactMismatch,
+  kMissingPadByte,
+  kPadByteNotZero,
+  kChunkIdNotPrintable,
+  kDuplicateChunk,
+  kExtensibleInvalid,
+  kChunkLimitReached,
+  kReadFailed,
+  // Markers and loops.
+  kCuePastEnd,
+  kLoopPastEnd,
+  kLoopStartAfterEnd,
+  kDuplicateCueId,
+  kLabelWithoutCue,
+  // Broadcast-wave description.
+  kBextTooShort,
+  kBextVersionUnknown,
+  kBextDateInvalid,
+  kBextTimeInvalid,
+  kBextLoudnessBeforeV2,
+  // iXML.
+  kIxmlNotWellFormed,
+  kIxmlTimestampMismatch,
+  kIxmlTrackCountMismatch,
+  kIxmlSampleRateMismatch,
+  // The rest.
+  kChnaTrackOutOfRange,
+  kMd5Mismatch,
+  kBodyNotRead,
+  kCount  // not a warning: the number of them
 };
-inline constexpr std::size_t kWarningCount = 10;
+inline constexpr std::size_t kWarningCount = static_cast<std::size_t>(Warning::kCount);
+
+/// A value a finding compares: none, a number, or a text (a digest in hex).
+using FindingValue = std::variant<std::monostate, std::uint64_t, std::string>;
+
+/// One occurrence of a warning: where in the file it is and, where it compares two values, what
+/// the file should say (`expected`) and what it says (`actual`).
+struct Finding {
+  Warning code = Warning::kCount;
+  std::int64_t offset = 0;           // the byte the finding is about, from the file's start
+  std::optional<std::string> chunk;  // the identifier of the chunk it is about
+  FindingValue expected;
+  FindingValue actual;
+};
 
 /// Where a duration comes from.
 enum class DurationSource { kNone, kFrames, kFact };
@@ -109,10 +158,17 @@ struct WaveDetails {
   bool chunkLimitReached = false;  // the walk stopped at kMaxDetailChunks headers
   bool readFailed = false;         // the device failed; the walk stopped there
   std::bitset<kWarningCount> warnings;
+  std::vector<Finding> findings;  // in the order of the codes, then of the offsets
   std::vector<InfoTag> info;
   std::optional<BroadcastFields> bext;
 
   bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
+  /// Records a warning and its finding.
+  void warn(Warning code, std::int64_t offset, std::optional<std::string> chunk = std::nullopt,
+            FindingValue expected = {}, FindingValue actual = {}) {
+    warnings.set(static_cast<std::size_t>(code));
+    findings.push_back({code, offset, std::move(chunk), std::move(expected), std::move(actual)});
+  }
   /// The format that the samples are in: the extensible format's subformat where it names one
   /// of the registered formats, else the format code; nothing without a format chunk or for a
   /// subformat outside the registered ones.
