@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "probe/chunk_bodies.h"
 #include "probe/field_text.h"
 #include "runtime/little_endian.h"
 #include "runtime/text.h"
@@ -18,12 +19,11 @@ constexpr std::uint16_t kMpegCode = 0x50;
 constexpr std::uint16_t kMpegLayer3Code = 0x55;
 
 // Body lengths read: the format chunk's 18 bytes and the 22 an extensible format adds; the
-// ds64 chunk's three sizes; the fact chunk's count; the bext chunk up to its version.
+// ds64 chunk's three sizes; the fact chunk's count.
 constexpr std::size_t kFormatBody = 40;
 constexpr std::size_t kExtensibleExtra = 22;
 constexpr std::size_t kDs64Body = 24;
 constexpr std::size_t kFactBody = 4;
-constexpr std::size_t kBextBody = 348;
 
 bool isId(const std::array<char, 4>& id, std::string_view name) {
   return std::string_view(id.data(), id.size()) == name;
@@ -68,25 +68,12 @@ struct Found {
   std::optional<std::uint64_t> ds64DataSize;
   std::optional<std::uint64_t> ds64SampleCount;
   std::optional<std::uint32_t> factCount;
+  BodyBudget budget;  // what is read of the bodies kept
+  std::string body;   // the last body kept
 };
 
 void setWarning(WaveDetails& d, Warning warning, bool applies = true) {
   if (applies) d.warnings.set(static_cast<std::size_t>(warning));
-}
-
-// A tag's or a field's bytes as text: UTF-8 as it is, anything else one character per byte.
-std::string bytesAsText(std::string_view bytes) {
-  return fieldText(bytes).text;
-}
-
-std::string_view withoutTrailingNuls(std::string_view bytes) {
-  while (!bytes.empty() && bytes.back() == '\0') bytes.remove_suffix(1);
-  return bytes;
-}
-
-// A fixed-width text field of a bext chunk: its text ends at the first NUL, if any.
-std::string fixedField(const char* field, std::size_t width) {
-  return bytesAsText(std::string_view(field, std::find(field, field + width, '\0')));
 }
 
 void readFormat(Reader& reader, const ChunkHeader& chunk, WaveDetails& d) {
@@ -125,53 +112,38 @@ void readFact(Reader& reader, const ChunkHeader& chunk, Found& found) {
   found.factCount = readU32LE(body);
 }
 
-void readBext(Reader& reader, const ChunkHeader& chunk, WaveDetails& d) {
-  char body[kBextBody];
-  reader.readBody(chunk, body, sizeof body);
-  BroadcastFields& b = d.bext.emplace();
-  b.description = fixedField(body, 256);
-  b.originator = fixedField(body + 256, 32);
-  b.originatorReference = fixedField(body + 288, 32);
-  b.originationDate = fixedField(body + 320, 10);
-  b.originationTime = fixedField(body + 330, 8);
-  b.timeReference = readU64LE(body + 338);
-  b.version = readU16LE(body + 346);
+// The order of the numbers of the file's chunks.
+ByteOrder byteOrderOf(const WaveDetails& d) {
+  return std::string_view(d.firstBytes.data(), 4) == "RIFX" ? ByteOrder::kBig : ByteOrder::kLittle;
 }
 
-bool hasTag(const std::vector<InfoTag>& tags, std::string_view id) {
-  return std::any_of(tags.begin(), tags.end(), [&](const InfoTag& tag) {
-    return std::string_view(tag.id.data(), tag.id.size()) == id;
-  });
-}
-
-// The tags of a LIST chunk of type INFO, each an identifier, a size and text, padded to an even
-// size. A tag met again keeps its first text.
-void readInfo(Reader& reader, const ChunkHeader& chunk, WaveDetails& d) {
+// Reads up to `cap` bytes of `chunk`'s body, as the file's budget allows; a body cut short of
+// what the file holds of it gets body-not-read, unless the budget was spent before it.
+std::string_view readKeptBody(Reader& reader, const ChunkHeader& chunk, std::size_t cap,
+                              WaveDetails& d, Found& found) {
   const std::int64_t bodyOffset = chunk.offset + kHeaderLength;
-  const auto inFile = static_cast<std::uint64_t>(d.fileLength - bodyOffset);
-  const std::size_t length =
-      std::min<std::uint64_t>({chunk.size, inFile, static_cast<std::uint64_t>(kMaxListBytes)});
-  std::string bytes(length, '\0');
-  if (!reader.read(bodyOffset, bytes.data(), length)) return;
-  std::string_view body(bytes);
-  body.remove_prefix(std::min<std::size_t>(4, body.size()));  // the list type, "INFO"
-  while (body.size() >= kHeaderLength) {
-    const std::string_view id = body.substr(0, 4);
-    const std::uint64_t size = readU32LE(body.data() + 4);
-    body.remove_prefix(kHeaderLength);
-    const std::string_view text = body.substr(0, std::min<std::uint64_t>(size, body.size()));
-    body.remove_prefix(std::min<std::uint64_t>(size + (size & 1), body.size()));
-    if (hasTag(d.info, id)) continue;
-    InfoTag& tag = d.info.emplace_back();
-    std::copy(id.begin(), id.end(), tag.id.begin());
-    tag.text = bytesAsText(withoutTrailingNuls(text));
+  const auto inFile =
+      static_cast<std::uint64_t>(std::max<std::int64_t>(d.fileLength - bodyOffset, 0));
+  const std::uint64_t available = std::min<std::uint64_t>(chunk.size, inFile);
+  const bool spentBefore = found.budget.spent();
+  const std::size_t length = found.budget.grant(available, cap);
+  if (length < available && !spentBefore) {
+    d.warn(Warning::kBodyNotRead, chunk.offset, std::string(chunk.id.data(), 4), available,
+           std::uint64_t{length});
   }
+  found.body.resize(length);
+  if (!reader.read(bodyOffset, found.body.data(), length)) return {};
+  return found.body;
 }
 
-void readList(Reader& reader, const ChunkHeader& chunk, WaveDetails& d) {
+void readList(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found& found) {
   char type[4];
   reader.readBody(chunk, type, sizeof type);
-  if (std::string_view(type, 4) == "INFO") readInfo(reader, chunk, d);
+  const std::string_view listType(type, 4);
+  if (listType != "INFO" && !isAssociatedDataList(listType)) return;
+  const std::string_view body = readKeptBody(reader, chunk, kMaxListBytes, d, found);
+  if (listType == "INFO") return decodeInfo(body, chunk, byteOrderOf(d), d);
+  decodeMetadataBody(chunk, body, byteOrderOf(d), d);
 }
 
 // Reads the body of `chunk` where a detail needs it: the first of each kind, every INFO list.
@@ -185,9 +157,9 @@ void readBodyOf(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found&
   } else if (isId(chunk.id, "fact") && !found.factCount) {
     readFact(reader, chunk, found);
   } else if (isId(chunk.id, "LIST")) {
-    readList(reader, chunk, d);
-  } else if (isId(chunk.id, "bext") && !d.bext) {
-    readBext(reader, chunk, d);
+    readList(reader, chunk, d, found);
+  } else if (const std::optional<std::size_t> cap = metadataBodyCap(chunk, d)) {
+    decodeMetadataBody(chunk, readKeptBody(reader, chunk, *cap, d, found), byteOrderOf(d), d);
   }
 }
 
@@ -334,6 +306,7 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   workOutDuration(d, found);
   checkDataAndSizes(d, found);
   checkFormat(d);
+  finishMetadata(d);
   d.readFailed = reader.failed();
   return d;
 }

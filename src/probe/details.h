@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "probe/metadata.h"
 #include "runtime/file_system.h"
 
 namespace pelorin {
@@ -161,6 +162,7 @@ struct WaveDetails {
   std::vector<Finding> findings;  // in the order of the codes, then of the offsets
   std::vector<InfoTag> info;
   std::optional<BroadcastFields> bext;
+  ChunkMetadata metadata;
 
   bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
   /// Records a warning and its finding.

@@ -1,0 +1,209 @@
+#include "probe/chunk_bodies.h"
+
+#include <algorithm>
+#include <set>
+
+#include "probe/field_text.h"
+#include "probe/metadata.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr std::size_t kHeaderLength = 8;
+// Most INFO tags kept: the tags in use are a few dozen, and each kept one costs memory.
+constexpr std::size_t kMaxInfoTags = 1024;
+
+bool hasTag(const std::vector<InfoTag>& tags, std::string_view id) {
+  return std::any_of(tags.begin(), tags.end(), [&](const InfoTag& tag) {
+    return std::string_view(tag.id.data(), tag.id.size()) == id;
+  });
+}
+
+bool is(const ChunkHeader& chunk, std::string_view id) {
+  return std::string_view(chunk.id.data(), chunk.id.size()) == id;
+}
+
+std::string idOf(const ChunkHeader& chunk) {
+  return {chunk.id.data(), chunk.id.size()};
+}
+
+// Whether the chunk's kind was decoded already: only the first of each counts.
+bool decodedAlready(const ChunkHeader& chunk, const WaveDetails& d) {
+  const ChunkMetadata& m = d.metadata;
+  if (is(chunk, "cue ")) return m.markers.has_value();
+  if (is(chunk, "smpl")) return m.sampler.has_value();
+  if (is(chunk, "inst")) return m.instrument.has_value();
+  if (is(chunk, "acid")) return m.acid.has_value();
+  if (is(chunk, "bext")) return d.bext.has_value();
+  if (is(chunk, "chna")) return m.chnaOffset != 0;
+  if (is(chunk, "axml")) return m.adm && m.adm->axmlBytes;
+  if (is(chunk, "cart")) return m.cart.has_value();
+  if (is(chunk, "PEAK")) return m.peak.has_value();
+  if (is(chunk, "id3 ") || is(chunk, "ID3 ")) return m.id3.has_value();
+  if (is(chunk, "_PMX")) return m.xmpBytes.has_value();
+  return true;  // not a chunk decoded here
+}
+
+void decodeTexts(const ChunkHeader& chunk, std::string_view body, ByteOrder order, WaveDetails& d) {
+  ChunkMetadata& m = d.metadata;
+  BodyTexts texts;
+  const bool fullBefore = m.associated.full;
+  if (is(chunk, "LIST")) {
+    decodeAssociatedData(slice(body, 4, body.size()), order, chunk.offset, texts, m.associated);
+  } else if (is(chunk, "chna")) {
+    m.chnaOffset = chunk.offset;
+    if (!m.adm) m.adm.emplace();
+    m.adm->tracks = decodeChna(body, order, texts);
+  } else if (is(chunk, "cart")) {
+    m.cart = decodeCart(body, order, texts);
+  } else {
+    m.id3 = decodeId3(body, texts);
+  }
+  if (texts.cut() || m.associated.full != fullBefore) {
+    d.warn(Warning::kBodyNotRead, chunk.offset, idOf(chunk));
+  }
+}
+
+void joinMarkerTexts(std::vector<Marker>& markers, const AssociatedData& data) {
+  for (Marker& marker : markers) {
+    if (auto label = data.labels.find(marker.id); label != data.labels.end()) {
+      marker.label = label->second;
+    }
+    if (auto note = data.notes.find(marker.id); note != data.notes.end()) {
+      marker.note = note->second;
+    }
+    if (auto region = data.regions.find(marker.id); region != data.regions.end()) {
+      marker.region = region->second;
+    }
+  }
+}
+
+// Cue points: their IDs once each, their frames within the data.
+void checkMarkers(WaveDetails& d) {
+  const ChunkMetadata& m = d.metadata;
+  std::set<std::uint32_t> seen;
+  for (const Marker& marker : *m.markers) {
+    if (!seen.insert(marker.id).second) {
+      d.warn(Warning::kDuplicateCueId, m.cueOffset, "cue ", {}, std::uint64_t{marker.id});
+    }
+    if (d.frames && marker.frame > *d.frames) {
+      d.warn(Warning::kCuePastEnd, m.cueOffset, "cue ", *d.frames, std::uint64_t{marker.frame});
+    }
+  }
+}
+
+// A label, note or region whose cue ID no point has: one finding for each LIST that holds one.
+void checkAssociatedIds(WaveDetails& d) {
+  const ChunkMetadata& m = d.metadata;
+  std::set<std::uint32_t> cueIds;
+  if (m.markers) {
+    for (const Marker& marker : *m.markers) cueIds.insert(marker.id);
+  }
+  std::set<std::int64_t> lists;
+  for (const auto& [id, listOffset] : m.associated.firstList) {
+    if (!cueIds.count(id)) lists.insert(listOffset);
+  }
+  for (const std::int64_t offset : lists) d.warn(Warning::kLabelWithoutCue, offset, "LIST");
+}
+
+void checkLoops(WaveDetails& d) {
+  const ChunkMetadata& m = d.metadata;
+  for (const SamplerLoop& loop : m.sampler->loops) {
+    if (d.frames && loop.end >= *d.frames) {
+      d.warn(Warning::kLoopPastEnd, m.samplerOffset, "smpl", *d.frames, std::uint64_t{loop.end});
+    }
+    if (loop.start > loop.end) {
+      d.warn(Warning::kLoopStartAfterEnd, m.samplerOffset, "smpl", std::uint64_t{loop.end},
+             std::uint64_t{loop.start});
+    }
+  }
+}
+
+void checkTracks(WaveDetails& d) {
+  const ChunkMetadata& m = d.metadata;
+  const std::uint64_t channels = d.format ? d.format->channels : 0;
+  for (const AdmTrack& track : m.adm->tracks) {
+    if (track.index == 0 || (d.format && track.index > channels)) {
+      d.warn(Warning::kChnaTrackOutOfRange, m.chnaOffset, "chna", channels,
+             std::uint64_t{track.index});
+    }
+  }
+}
+
+}  // namespace
+
+// The tags of the body of a LIST chunk of type INFO, each an identifier, a size and text ending
+// at its first NUL, padded to an even size. A tag met again keeps its first text.
+void decodeInfo(std::string_view body, const ChunkHeader& chunk, ByteOrder order, WaveDetails& d) {
+  body.remove_prefix(std::min<std::size_t>(4, body.size()));  // the list type, "INFO"
+  bool cut = false;
+  while (body.size() >= kHeaderLength) {
+    const std::string_view id = body.substr(0, 4);
+    const std::uint64_t size = u32At(body, 4, order);
+    body.remove_prefix(kHeaderLength);
+    const std::string_view text = body.substr(0, std::min<std::uint64_t>(size, body.size()));
+    body.remove_prefix(std::min<std::uint64_t>(size + (size & 1), body.size()));
+    if (hasTag(d.info, id)) continue;
+    if (d.info.size() == kMaxInfoTags) {
+      cut = true;
+      break;
+    }
+    InfoTag& tag = d.info.emplace_back();
+    std::copy(id.begin(), id.end(), tag.id.begin());
+    FieldText field = fieldText(untilNul(text));
+    tag.text = std::move(field.text);
+    cut = cut || field.cut;
+  }
+  if (cut) d.warn(Warning::kBodyNotRead, chunk.offset, "LIST");
+}
+
+std::optional<std::size_t> metadataBodyCap(const ChunkHeader& chunk, const WaveDetails& d) {
+  if (decodedAlready(chunk, d)) return std::nullopt;
+  if (is(chunk, "axml") || is(chunk, "_PMX")) return 0;
+  return kMaxBodyBytes;
+}
+
+bool isAssociatedDataList(std::string_view listType) {
+  return listType == "adtl";
+}
+
+void decodeMetadataBody(const ChunkHeader& chunk, std::string_view body, ByteOrder order,
+                        WaveDetails& d) {
+  ChunkMetadata& m = d.metadata;
+  if (is(chunk, "cue ")) {
+    m.cueOffset = chunk.offset;
+    m.markers = decodeCue(body, order);
+  } else if (is(chunk, "smpl")) {
+    m.samplerOffset = chunk.offset;
+    m.sampler = decodeSampler(body, order);
+  } else if (is(chunk, "inst")) {
+    m.instrument = decodeInstrument(body);
+  } else if (is(chunk, "acid")) {
+    m.acid = decodeAcid(body, order);
+  } else if (is(chunk, "bext")) {
+    decodeBroadcast(body, order, chunk.offset, chunk.size, d);
+  } else if (is(chunk, "axml")) {
+    if (!m.adm) m.adm.emplace();
+    m.adm->axmlBytes = chunk.size;
+  } else if (is(chunk, "PEAK")) {
+    m.peak = decodePeak(body, order);
+  } else if (is(chunk, "_PMX")) {
+    m.xmpBytes = chunk.size;
+  } else {
+    decodeTexts(chunk, body, order, d);
+  }
+}
+
+void finishMetadata(WaveDetails& d) {
+  ChunkMetadata& m = d.metadata;
+  if (m.markers) {
+    joinMarkerTexts(*m.markers, m.associated);
+    checkMarkers(d);
+  }
+  checkAssociatedIds(d);
+  if (m.sampler) checkLoops(d);
+  if (m.adm) checkTracks(d);
+}
+
+}  // namespace pelorin
