@@ -142,6 +142,15 @@ TEST(Metadata, EachChunkDecodedAsItsJsonKey) {
                 be32(9))
            .bytes(),
        "\"markers\":[{\"id\":7,\"frame\":9,\"seconds\":null,\"label\":null"},
+      {"ADM and XMP sizes from their headers, their bodies unread",
+       withChunks(chunk("axml", "<a/>") + chunk("_PMX", "<x/>")),
+       "\"adm\":{\"tracks\":[],\"axmlBytes\":4},\"cart\":null,\"peak\":null,\"id3\":null,"
+       "\"xmp\":{\"bytes\":4}"},
+      {"a cart's used timer and its texts at their first NUL",
+       withChunks(chunk("cart", "0101" + std::string(680, '\0') + "SEC1" + le32(7) +
+                                    std::string(1356, '\0') + "tag")),
+       "\"userDef\":\"\",\"levelReference\":0,\"postTimers\":[{\"usage\":\"SEC1\","
+       "\"value\":7}],\"url\":\"\",\"tagText\":\"tag\"}"},
       {"an INFO text ends at its first NUL",
        WaveBuilder().listInfo({{"ICMT", std::string_view("a\0b", 3)}}).bytes(),
        "\"info\":{\"ICMT\":\"a\"}"},
@@ -250,6 +259,17 @@ TEST(Metadata, BodiesReadWithinTheirBudget) {
   ASSERT_EQ(d.findings.size(), 1u);
   EXPECT_EQ(d.findings[0].offset, 12 + 16 * (8 + (1 << 20)));
   EXPECT_EQ(codesOf(d), "no-fmt-chunk no-data-chunk body-not-read");
+}
+
+// A list, and the findings about its items, stop where the record's allowance does.
+TEST(Metadata, ListsWithinTheRecordsAllowance) {
+  std::string points = le32(40000);
+  for (std::uint32_t i = 0; i < 40000; ++i) points += cuePoint(i, 9000);
+  const WaveDetails d = detailsOf(withChunks(chunk("cue ", points)));
+  ASSERT_TRUE(d.metadata.markers);
+  EXPECT_EQ(d.metadata.markers->size(), kMaxRecordWeight / kItemWeight);
+  EXPECT_EQ(codesOf(d), "cue-past-end body-not-read");
+  EXPECT_EQ(d.findings.size(), 1u);
 }
 
 }  // namespace

@@ -138,7 +138,7 @@ void checkBroadcast(std::string_view body, std::int64_t offset, std::uint64_t de
 
 void decodeBroadcast(std::string_view body, ByteOrder order, std::int64_t offset,
                      std::uint64_t declaredSize, WaveDetails& d) {
-  BodyTexts texts;
+  BodyTexts texts(d.metadata.allowance);
   d.bext = fixedFieldsOf(body, order, texts);
   BroadcastExtras& extras = d.metadata.broadcast.emplace();
   if (d.bext->version >= 1) extras.umid = umidOf(body);

@@ -45,9 +45,16 @@ bool decodedAlready(const ChunkHeader& chunk, const WaveDetails& d) {
   return true;  // not a chunk decoded here
 }
 
+// body-not-read for `chunk`, once.
+void warnNotRead(const ChunkHeader& chunk, WaveDetails& d) {
+  const bool given = !d.findings.empty() && d.findings.back().code == Warning::kBodyNotRead &&
+                     d.findings.back().offset == chunk.offset;
+  if (!given) d.warn(Warning::kBodyNotRead, chunk.offset, idOf(chunk));
+}
+
 void decodeTexts(const ChunkHeader& chunk, std::string_view body, ByteOrder order, WaveDetails& d) {
   ChunkMetadata& m = d.metadata;
-  BodyTexts texts;
+  BodyTexts texts(m.allowance);
   const bool fullBefore = m.associated.full;
   if (is(chunk, "LIST")) {
     decodeAssociatedData(slice(body, 4, body.size()), order, chunk.offset, texts, m.associated);
@@ -60,9 +67,51 @@ void decodeTexts(const ChunkHeader& chunk, std::string_view body, ByteOrder orde
   } else {
     m.id3 = decodeId3(body, texts);
   }
-  if (texts.cut() || m.associated.full != fullBefore) {
-    d.warn(Warning::kBodyNotRead, chunk.offset, idOf(chunk));
+  if (texts.cut() || m.associated.full != fullBefore) warnNotRead(chunk, d);
+}
+
+// Keeps the items the allowance pays for; false when some had to go.
+template <typename Item>
+bool keepAffordable(std::vector<Item>& items, std::size_t& allowance) {
+  const bool all = items.size() <= allowance / kItemWeight;
+  if (!all) {
+    items.resize(allowance / kItemWeight);
+    items.shrink_to_fit();
   }
+  allowance -= items.size() * kItemWeight;
+  return all;
+}
+
+// Keeps of the lists `chunk` gave the items the allowance pays for; the rest are dropped.
+void keepAffordableItems(const ChunkHeader& chunk, WaveDetails& d) {
+  ChunkMetadata& m = d.metadata;
+  bool all = true;
+  if (is(chunk, "cue ")) {
+    all = keepAffordable(*m.markers, m.allowance);
+  } else if (is(chunk, "smpl")) {
+    all = keepAffordable(m.sampler->loops, m.allowance);
+  } else if (is(chunk, "chna")) {
+    all = keepAffordable(m.adm->tracks, m.allowance);
+  } else if (is(chunk, "PEAK")) {
+    all = keepAffordable(m.peak->channels, m.allowance);
+  } else if (is(chunk, "id3 ") || is(chunk, "ID3 ")) {
+    const bool frames = keepAffordable(m.id3->frames, m.allowance);
+    all = keepAffordable(m.id3->otherFrames, m.allowance) && frames;
+  }
+  if (!all) warnNotRead(chunk, d);
+}
+
+// A finding about one item of a list; like the items, it is kept while the allowance pays for
+// it, so that a list of faults cannot grow the record without end. The warning holds anyway.
+void warnItem(WaveDetails& d, Warning code, std::int64_t offset, const char* chunk,
+              FindingValue expected, FindingValue actual) {
+  std::size_t& allowance = d.metadata.allowance;
+  if (allowance < kItemWeight) {
+    d.warnings.set(static_cast<std::size_t>(code));
+    return;
+  }
+  allowance -= kItemWeight;
+  d.warn(code, offset, chunk, std::move(expected), std::move(actual));
 }
 
 void joinMarkerTexts(std::vector<Marker>& markers, const AssociatedData& data) {
@@ -85,10 +134,11 @@ void checkMarkers(WaveDetails& d) {
   std::set<std::uint32_t> seen;
   for (const Marker& marker : *m.markers) {
     if (!seen.insert(marker.id).second) {
-      d.warn(Warning::kDuplicateCueId, m.cueOffset, "cue ", {}, std::uint64_t{marker.id});
+      warnItem(d, Warning::kDuplicateCueId, m.cueOffset, "cue ", {}, std::uint64_t{marker.id});
     }
     if (d.frames && marker.frame > *d.frames) {
-      d.warn(Warning::kCuePastEnd, m.cueOffset, "cue ", *d.frames, std::uint64_t{marker.frame});
+      warnItem(d, Warning::kCuePastEnd, m.cueOffset, "cue ", *d.frames,
+               std::uint64_t{marker.frame});
     }
   }
 }
@@ -111,11 +161,12 @@ void checkLoops(WaveDetails& d) {
   const ChunkMetadata& m = d.metadata;
   for (const SamplerLoop& loop : m.sampler->loops) {
     if (d.frames && loop.end >= *d.frames) {
-      d.warn(Warning::kLoopPastEnd, m.samplerOffset, "smpl", *d.frames, std::uint64_t{loop.end});
+      warnItem(d, Warning::kLoopPastEnd, m.samplerOffset, "smpl", *d.frames,
+               std::uint64_t{loop.end});
     }
     if (loop.start > loop.end) {
-      d.warn(Warning::kLoopStartAfterEnd, m.samplerOffset, "smpl", std::uint64_t{loop.end},
-             std::uint64_t{loop.start});
+      warnItem(d, Warning::kLoopStartAfterEnd, m.samplerOffset, "smpl", std::uint64_t{loop.end},
+               std::uint64_t{loop.start});
     }
   }
 }
@@ -125,8 +176,8 @@ void checkTracks(WaveDetails& d) {
   const std::uint64_t channels = d.format ? d.format->channels : 0;
   for (const AdmTrack& track : m.adm->tracks) {
     if (track.index == 0 || (d.format && track.index > channels)) {
-      d.warn(Warning::kChnaTrackOutOfRange, m.chnaOffset, "chna", channels,
-             std::uint64_t{track.index});
+      warnItem(d, Warning::kChnaTrackOutOfRange, m.chnaOffset, "chna", channels,
+               std::uint64_t{track.index});
     }
   }
 }
@@ -137,6 +188,7 @@ void checkTracks(WaveDetails& d) {
 // at its first NUL, padded to an even size. A tag met again keeps its first text.
 void decodeInfo(std::string_view body, const ChunkHeader& chunk, ByteOrder order, WaveDetails& d) {
   body.remove_prefix(std::min<std::size_t>(4, body.size()));  // the list type, "INFO"
+  BodyTexts texts(d.metadata.allowance);
   bool cut = false;
   while (body.size() >= kHeaderLength) {
     const std::string_view id = body.substr(0, 4);
@@ -151,11 +203,9 @@ void decodeInfo(std::string_view body, const ChunkHeader& chunk, ByteOrder order
     }
     InfoTag& tag = d.info.emplace_back();
     std::copy(id.begin(), id.end(), tag.id.begin());
-    FieldText field = fieldText(untilNul(text));
-    tag.text = std::move(field.text);
-    cut = cut || field.cut;
+    tag.text = texts(untilNul(text));
   }
-  if (cut) d.warn(Warning::kBodyNotRead, chunk.offset, "LIST");
+  if (cut || texts.cut()) d.warn(Warning::kBodyNotRead, chunk.offset, "LIST");
 }
 
 std::optional<std::size_t> metadataBodyCap(const ChunkHeader& chunk, const WaveDetails& d) {
@@ -193,6 +243,7 @@ void decodeMetadataBody(const ChunkHeader& chunk, std::string_view body, ByteOrd
   } else {
     decodeTexts(chunk, body, order, d);
   }
+  keepAffordableItems(chunk, d);
 }
 
 void finishMetadata(WaveDetails& d) {

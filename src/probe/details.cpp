@@ -118,9 +118,11 @@ ByteOrder byteOrderOf(const WaveDetails& d) {
 }
 
 // Reads up to `cap` bytes of `chunk`'s body, as the file's budget allows; a body cut short of
-// what the file holds of it gets body-not-read, unless the budget was spent before it.
+// what the file holds of it gets body-not-read, unless the budget was spent before it. A cap
+// of 0 reads nothing: the header says all that is needed.
 std::string_view readKeptBody(Reader& reader, const ChunkHeader& chunk, std::size_t cap,
                               WaveDetails& d, Found& found) {
+  if (cap == 0) return {};
   const std::int64_t bodyOffset = chunk.offset + kHeaderLength;
   const auto inFile =
       static_cast<std::uint64_t>(std::max<std::int64_t>(d.fileLength - bodyOffset, 0));

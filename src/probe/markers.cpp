@@ -10,6 +10,7 @@ namespace pelorin {
 
 namespace {
 
+constexpr std::string_view kEllipsis = "\u2026";
 constexpr std::size_t kCuePointBytes = 24;
 constexpr std::size_t kSamplerHeaderBytes = 36;
 constexpr std::size_t kLoopBytes = 24;
@@ -38,7 +39,7 @@ void decodeEntry(std::string_view id, std::string_view entry, ByteOrder order,
   const bool region = id == "ltxt";
   if (!label && !note && !region) return;
   const std::uint32_t cueId = u32At(entry, 0, order);
-  if (!data.firstList.count(cueId) && data.firstList.size() == kMaxAssociatedIds) {
+  if (!texts.affordItem()) {
     data.full = true;
     return;
   }
@@ -65,7 +66,22 @@ std::size_t BodyBudget::grant(std::uint64_t available, std::size_t cap) {
 std::string BodyTexts::operator()(std::string_view bytes) {
   FieldText field = fieldText(bytes);
   cut_ = cut_ || field.cut;
+  std::size_t weight = field.text.size();
+  for (const char c : field.text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) weight += 5;
+  }
+  if (weight > allowance_) {
+    cut_ = true;
+    return std::string(kEllipsis);
+  }
+  allowance_ -= weight;
   return std::move(field.text);
+}
+
+bool BodyTexts::affordItem() {
+  if (allowance_ < kItemWeight) return false;
+  allowance_ -= kItemWeight;
+  return true;
 }
 
 std::string_view untilNul(std::string_view field) {

@@ -39,13 +39,27 @@ class BodyBudget {
   bool spent_ = false;
 };
 
-/// Texts of one body through fieldText(): remembers whether any was cut at its cap.
+/// What the texts and lists decoded from one file may weigh in all, so that its record stays a
+/// few MiB whatever its bodies hold. A text weighs its bytes of UTF-8, and six for each control
+/// character, which the writers show as a six-byte escape or a control picture; an item of a
+/// list (a cue point, a loop, a track, a peak, a frame ID, a finding about one of them) weighs
+/// kItemWeight besides its texts.
+inline constexpr std::size_t kMaxRecordWeight = 4 << 20;
+inline constexpr std::size_t kItemWeight = 128;
+
+/// Texts of one body through fieldText(), within the file's allowance of text weight (see
+/// kMaxRecordWeight): a text that would exceed it is kept as "…" alone. Remembers whether any
+/// text was cut.
 class BodyTexts {
  public:
+  explicit BodyTexts(std::size_t& allowance) : allowance_(allowance) {}
   std::string operator()(std::string_view bytes);
+  /// Takes kItemWeight from the allowance for one item of a list; false when it cannot.
+  bool affordItem();
   bool cut() const { return cut_; }
 
  private:
+  std::size_t& allowance_;
   bool cut_ = false;
 };
 
@@ -66,16 +80,13 @@ struct Marker {
   std::optional<Region> region;
 };
 
-/// Most cue IDs the labels, notes and regions of one file name; those of more are not kept.
-inline constexpr std::size_t kMaxAssociatedIds = 65536;
-
 /// The texts of LIST/adtl chunks by cue ID, the first of each kind for an ID.
 struct AssociatedData {
   std::map<std::uint32_t, std::string> labels;
   std::map<std::uint32_t, std::string> notes;
   std::map<std::uint32_t, Region> regions;
   std::map<std::uint32_t, std::int64_t> firstList;  // each ID met, with its first LIST's offset
-  bool full = false;  // entries beyond kMaxAssociatedIds IDs were left out
+  bool full = false;  // entries the allowance did not pay for were left out
 };
 
 struct SamplerLoop {
@@ -188,6 +199,7 @@ struct Id3 {
 /// Every chunk decoded beyond the format, the tags and the bext texts; each absent without its
 /// chunk. Cue points keep the offset of their chunk for the checks that follow the walk.
 struct ChunkMetadata {
+  std::size_t allowance = kMaxRecordWeight;  // what the texts and lists still may weigh
   std::optional<std::vector<Marker>> markers;
   std::int64_t cueOffset = 0;
   AssociatedData associated;

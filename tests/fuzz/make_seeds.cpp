@@ -30,7 +30,7 @@ std::string everyChunk() {
       .fmt(1, 1, 8000, 8)
       .chunk("cue ", le32(2) + le32(1) + le32(0) + "data" + le32(0) + le32(0) + le32(0) + le32(2) +
                          le32(4) + "data" + le32(0) + le32(0) + le32(4))
-      .chunk("LIST", "adtllabl" + le32(6) + "Verse" + std::string(1, '\0') + "note" + le32(4) +
+      .chunk("LIST", "adtllabl" + le32(10) + le32(1) + "Verse" + std::string(1, '\0') + "note" + le32(4) +
                          le32(1) + "ltxt" + le32(24) + le32(2) + le32(4) + "rgn " +
                          std::string(8, '\0') + "text")
       .chunk("smpl", std::string(28, '\0') + le32(1) + le32(0) + le32(1) + le32(0) + le32(2) +
