@@ -1,123 +1,108 @@
 #include "probe/details.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "probe/detail_parts.h"
-#include "runtime/little_endian.h"
 
 namespace pelorin {
 
 namespace {
 
 using detail::Found;
-using detail::isId;
-using detail::kAllOnes;
-using detail::kHeaderLength;
 using detail::Reader;
-using detail::setWarning;
+using detail::warnIf;
 
+// Where the form type and the first chunk are: in the RIFF family, and in Wave64.
+constexpr std::int64_t kFormTypeOffset = 8;
 constexpr std::int64_t kFirstChunkOffset = 12;
+constexpr std::int64_t kWave64FormTypeOffset = 24;
+constexpr std::int64_t kWave64FirstChunkOffset = 40;
 
-bool isPlaceholder(std::uint64_t size) {
-  return size == 0 || size == kAllOnes;
+bool startsWith(const char* bytes, const Guid& guid) {
+  return std::equal(guid.begin(), guid.end(), reinterpret_cast<const unsigned char*>(bytes));
 }
 
-// Reads the body of `chunk` where a detail needs it: the first of each kind, every INFO list.
-void readBodyOf(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found& found) {
-  const bool sixtyFour = d.container == Container::kRf64 || d.container == Container::kBw64;
-  if (isId(chunk.id, "fmt ") && !found.fmtOffset) {
-    found.fmtOffset = chunk.offset;
-    detail::readFormat(reader, chunk, d);
-  } else if (isId(chunk.id, "ds64") && sixtyFour && !found.ds64DataSize) {
-    detail::readDs64(reader, chunk, found);
-  } else if (isId(chunk.id, "fact") && !found.factCount) {
-    detail::readFact(reader, chunk, found);
-  } else if (isId(chunk.id, "LIST")) {
-    detail::readList(reader, chunk, d);
-  } else if (isId(chunk.id, "bext") && !d.bext) {
-    detail::readBext(reader, chunk, d);
+// Reads the container's header; whether it holds a WAVE form. Sets the byte order of the reads
+// that follow.
+bool readContainer(Reader& reader, WaveDetails& d) {
+  std::array<char, kWave64FirstChunkOffset> header{};
+  reader.read(0, header.data(), header.size());
+  std::copy_n(header.begin(), 4, d.firstBytes.begin());
+  if (startsWith(header.data(), wave64Guid("riff"))) {
+    d.container = Container::kWave64;
+    d.riffSize = readU64LE(header.data() + 16);
+    return startsWith(header.data() + kWave64FormTypeOffset, wave64Guid("wave"));
   }
-}
-
-// The size of the data chunk `chunk`: the ds64 chunk's in a 64-bit file that has one.
-std::uint64_t dataSizeOf(const ChunkHeader& chunk, const Found& found) {
-  return found.ds64DataSize ? *found.ds64DataSize : chunk.size;
-}
-
-DataChunk dataChunkAt(const ChunkHeader& chunk, std::uint64_t declared, std::int64_t fileLength) {
-  DataChunk data;
-  data.offset = chunk.offset;
-  data.declared = declared;
-  const auto after = static_cast<std::uint64_t>(fileLength - chunk.offset - kHeaderLength);
-  data.placeholder = isPlaceholder(declared) && after > 0;
-  data.present = data.placeholder ? after : std::min(declared, after);
-  return data;
-}
-
-// Walks the chunk headers to the end of the file; see readWaveDetails().
-void walkChunks(Reader& reader, WaveDetails& d, Found& found) {
-  std::int64_t offset = kFirstChunkOffset;
-  while (offset + kHeaderLength <= d.fileLength) {
-    if (d.chunks.size() == kMaxDetailChunks) {
-      d.chunkLimitReached = true;
-      return;
-    }
-    char header[kHeaderLength];
-    if (!reader.read(offset, header, sizeof header)) return;
-    ChunkHeader& chunk = d.chunks.emplace_back();
-    std::copy(header, header + 4, chunk.id.begin());
-    chunk.offset = offset;
-    chunk.size = readU32LE(header + 4);
-    const auto room = static_cast<std::uint64_t>(d.fileLength - offset - kHeaderLength);
-    std::uint64_t size = chunk.size;
-    if (isId(chunk.id, "data")) {
-      size = dataSizeOf(chunk, found);
-      if (!d.data) d.data = dataChunkAt(chunk, size, d.fileLength);
-      if (isPlaceholder(size)) return;  // its data runs to the end of the file
-    } else {
-      setWarning(d, Warning::kChunkRunsPastEnd, size > room);
-      readBodyOf(reader, chunk, d, found);
-    }
-    if (size > room || (size & 1) > room - size) return;  // the next header would not fit
-    offset += kHeaderLength + static_cast<std::int64_t>(size + (size & 1));
-  }
-}
-
-void readContainer(Reader& reader, WaveDetails& d) {
-  char header[kHeaderLength];
-  reader.read(0, header, sizeof header);
-  std::copy(header, header + 4, d.firstBytes.begin());
-  const std::string_view id(header, 4);
+  const std::string_view id(header.data(), 4);
   if (id == "RIFF") d.container = Container::kRiff;
+  if (id == "RIFX") d.container = Container::kRifx;
   if (id == "RF64") d.container = Container::kRf64;
   if (id == "BW64") d.container = Container::kBw64;
-  d.riffSize = readU32LE(header + 4);
+  if (d.container == Container::kUnknown) return false;
+  reader.order = d.container == Container::kRifx ? ByteOrder::kBig : ByteOrder::kLittle;
+  d.riffSize = readU32(header.data() + 4, reader.order);
+  return std::string_view(header.data() + kFormTypeOffset, 4) == "WAVE";
+}
+
+// The container's size: the whole file in Wave64, the rest after its first 8 bytes elsewhere;
+// the ds64 chunk's in RF64 and BW64. 0 and 0xFFFFFFFF are placeholders.
+void checkRiffSize(WaveDetails& d, const Found& found) {
+  const bool wave64 = d.container == Container::kWave64;
+  std::int64_t at = wave64 ? 16 : 4;
+  std::optional<std::string> chunk;
+  if (found.ds64) {
+    d.riffSize = found.ds64->riffSize;
+    at = found.ds64->offset + 8;
+    chunk = "ds64";
+  }
+  if (d.riffSize == 0 || d.riffSize == detail::kAllOnes) return;
+  const auto length = static_cast<std::uint64_t>(d.fileLength);
+  const std::uint64_t expected = wave64 ? length : length - std::min<std::uint64_t>(8, length);
+  warnIf(d, d.riffSize != expected || length < 8, Warning::kRiffSizeMismatch, at, chunk, expected,
+         d.riffSize);
 }
 
 void checkDataAndSizes(WaveDetails& d, const Found& found) {
-  setWarning(d, Warning::kNoFmtChunk, !found.fmtOffset);
-  setWarning(d, Warning::kNoDataChunk, !d.data);
+  warnIf(d, !found.fmtOffset, Warning::kNoFmtChunk, 0);
+  warnIf(d, !d.data, Warning::kNoDataChunk, 0);
   if (d.data) {
-    setWarning(d, Warning::kFmtAfterData, found.fmtOffset && *found.fmtOffset > d.data->offset);
-    setWarning(d, Warning::kDataTruncated,
-               !d.data->placeholder && d.data->declared > d.data->present);
-    setWarning(d, Warning::kSizePlaceholder, d.data->placeholder);
+    const DataChunk& data = *d.data;
+    warnIf(d, found.fmtOffset > data.offset, Warning::kFmtAfterData, found.fmtOffset.value_or(0),
+           "fmt ");
+    warnIf(d, !data.placeholder && data.declared > data.present, Warning::kDataTruncated,
+           data.offset, "data", data.declared, data.present);
+    warnIf(d, data.placeholder, Warning::kSizePlaceholder, data.offset, "data");
   }
-  const bool riffSizeKnown = d.container != Container::kUnknown && !isPlaceholder(d.riffSize);
-  setWarning(d, Warning::kRiffSizeMismatch,
-             riffSizeKnown &&
-                 (d.fileLength < 8 || d.riffSize != static_cast<std::uint64_t>(d.fileLength - 8)));
+  checkRiffSize(d, found);
+}
+
+// RF64 and BW64 need a ds64 chunk, first; one found later still counts.
+void checkDs64(WaveDetails& d, const Found& found) {
+  if (d.container != Container::kRf64 && d.container != Container::kBw64) return;
+  if (!found.ds64) return d.warn(Warning::kDs64Missing, kFirstChunkOffset);
+  warnIf(d, d.chunks.front().offset != found.ds64->offset, Warning::kDs64NotFirst,
+         found.ds64->offset, "ds64");
 }
 
 // Back to the starting values, keeping the storage of the lists.
 void resetKeepingStorage(WaveDetails& d) {
   std::vector<ChunkHeader> chunks = std::move(d.chunks);
   std::vector<InfoTag> info = std::move(d.info);
+  std::vector<Finding> findings = std::move(d.findings);
   chunks.clear();
   info.clear();
+  findings.clear();
   d = WaveDetails{};
   d.chunks = std::move(chunks);
   d.info = std::move(info);
+  d.findings = std::move(findings);
+}
+
+void sortFindings(WaveDetails& d) {
+  std::stable_sort(d.findings.begin(), d.findings.end(), [](const Finding& a, const Finding& b) {
+    return a.code != b.code ? a.code < b.code : a.offset < b.offset;
+  });
 }
 
 }  // namespace
@@ -128,6 +113,24 @@ bool isId(const std::array<char, 4>& id, std::string_view name) {
   return std::string_view(id.data(), id.size()) == name;
 }
 
+bool Reader::read(std::int64_t offset, char* out, std::size_t count) {
+  if (!failed_ && file_.read(offset, out, count)) return true;
+  if (!failed_) failedAt_ = offset;
+  failed_ = true;
+  std::memset(out, 0, count);
+  return false;
+}
+
+std::string_view Reader::body(const ChunkHeader& chunk, std::size_t cap) {
+  const auto inFile =
+      static_cast<std::uint64_t>(std::max<std::int64_t>(0, file_.length() - chunk.bodyOffset));
+  const auto count =
+      static_cast<std::size_t>(std::min<std::uint64_t>({cap, chunk.bodySize, inFile}));
+  buffer_.resize(count);
+  if (!read(chunk.bodyOffset, buffer_.data(), count)) return {};
+  return buffer_;
+}
+
 }  // namespace detail
 
 WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
@@ -135,14 +138,22 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   resetKeepingStorage(d);
   d.fileLength = file.length();
   Reader reader(file);
-  readContainer(reader, d);
+  if (!readContainer(reader, d)) {
+    const bool wave64 = d.container == Container::kWave64;
+    d.warn(Warning::kNotWave, d.container == Container::kUnknown ? 0
+                              : wave64                           ? kWave64FormTypeOffset
+                                                                 : kFormTypeOffset);
+    return d;
+  }
   Found found;
-  walkChunks(reader, d, found);
-  if (found.ds64RiffSize) d.riffSize = *found.ds64RiffSize;
+  detail::walkChunks(reader, d, found);
   detail::workOutDuration(d, found);
   checkDataAndSizes(d, found);
-  detail::checkFormat(d);
+  checkDs64(d, found);
+  detail::checkFormat(d, found);
   d.readFailed = reader.failed();
+  warnIf(d, d.readFailed, Warning::kReadFailed, reader.failedAt());
+  sortFindings(d);
   return d;
 }
 
@@ -150,10 +161,14 @@ std::string_view containerName(Container container) {
   switch (container) {
     case Container::kRiff:
       return "RIFF";
+    case Container::kRifx:
+      return "RIFX";
     case Container::kRf64:
       return "RF64";
     case Container::kBw64:
       return "BW64";
+    case Container::kWave64:
+      return "W64";
     default:
       return "";
   }
@@ -231,6 +246,13 @@ void appendGuid(std::string& out, const std::array<unsigned char, 16>& guid) {
     out.push_back(kHex[guid[index] >> 4]);
     out.push_back(kHex[guid[index] & 0xF]);
   }
+}
+
+std::string chunkIdText(const WalkedChunk& chunk) {
+  if (chunk.named) return std::string(chunk.id.data(), chunk.id.size());
+  std::string text;
+  appendGuid(text, *chunk.guid);
+  return text;
 }
 
 }  // namespace pelorin
