@@ -71,6 +71,13 @@ TEST_F(Batch, FileListsWithEitherSeparator) {
   const auto missingList = runCli({"--files-from", dir / "no-list"});
   EXPECT_EQ(missingList.status, 2);
   EXPECT_NE(missingList.err.find("cannot read the file list"), std::string::npos);
+
+  const auto both = runCli({"--tsv", "--files-from", nul, "-0", "--files-from", nul});
+  EXPECT_EQ(reportedPaths(both.out).size(), 4u) << "every list, in order";
+  const auto oneMissing = runCli({"--files-from", lines, "--files-from", dir / "no-list"});
+  EXPECT_EQ(oneMissing.status, 2);
+  EXPECT_EQ(oneMissing.out, "") << "no report before every list is open";
+  EXPECT_NE(oneMissing.err.find("list '" + dir / "no-list" + "'"), std::string::npos);
 }
 
 TEST_F(Batch, DoubleDashBeforeANameThatStartsWithADash) {
@@ -220,6 +227,8 @@ TEST_F(Batch, ListedPathsLongerThanTheSystemTakesAreShownCut) {
       {"the longest path, whole", longest + "\n", longest},
       {"one byte more", longest + "x\n", longest + "\u2026"},
       {"the last line, without a line feed", longest + "xy", longest + "\u2026"},
+      {"cut before a character, not inside it", longest.substr(1) + "\u00E9\n",
+       longest.substr(1) + "\u2026"},
   };
   for (const Case& c : cases) {
     const auto run = runCli({"--json", "--files-from", dir.write("list", c.list)});

@@ -63,7 +63,8 @@ void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
 // Text reports name their files where the arguments can give more than one, whatever they turn
 // out to hold.
 ReportStyle styleOf(const Options& options) {
-  const bool severalFiles = options.paths.size() >= 2 || options.recursive || options.filesFrom;
+  const bool severalFiles =
+      options.paths.size() >= 2 || options.recursive || !options.filesFrom.empty();
   return {options.format, severalFiles, options.details};
 }
 

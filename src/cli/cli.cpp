@@ -23,9 +23,9 @@ int writeText(Output& output, std::string_view text, std::ostream& err) {
 
 // The usage error of a file list that could not be opened or read to its end: the run did not
 // see every path.
-int listError(const Options& options, const Inputs& inputs, std::ostream& err) {
-  err << "pelorin-cli: error: cannot read the file list '" << *options.filesFrom
-      << "': " << inputs.listError() << '\n';
+int listError(const PathList& list, std::ostream& err) {
+  err << "pelorin-cli: error: cannot read the file list '" << list.name() << "': " << list.error()
+      << '\n';
   return kUsageError;
 }
 
@@ -42,11 +42,11 @@ int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& e
   }
 
   Inputs inputs(*options);
-  if (!inputs.open()) return listError(*options, inputs, err);
+  if (!inputs.open(out.regularFile())) return listError(*inputs.failedList(), err);
   Progress progress(options->progress, progressStream, out);
   const Tally tally = probeAll(inputs, *options, output, progress);
   if (!output.writeError().empty()) return writeError(output, err);
-  if (!inputs.listError().empty()) return listError(*options, inputs, err);
+  if (const PathList* failed = inputs.failedList()) return listError(*failed, err);
   const bool warned = options->strict && tally.filesWithWarnings > 0;
   return tally.allInformation() && !warned ? kAllInformation : kOtherReport;
 }
