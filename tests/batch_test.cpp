@@ -57,6 +57,13 @@ TEST_F(Batch, NamedPathsAreProbedWhateverTheirNames) {
           "\topen-failure\t0\t0\t0\t0\t0\t0\n");
 }
 
+TEST_F(Batch, AFolderWithoutRGetsItsReportAndOneNoteForTheRun) {
+  const auto run = runCli({dir / "lib", dir / "lib/a.wav", dir / "lib/b-sub"});
+  EXPECT_NE(run.out.find("75 - Path/File access error"), std::string::npos);
+  EXPECT_EQ(run.err, "pelorin-cli: note: '" + dir / "lib" + "' is a folder; -r walks it\n");
+  EXPECT_EQ(runCli({"-r", dir / "lib"}).err, "");
+}
+
 TEST_F(Batch, FileListsWithEitherSeparator) {
   const std::string a = dir / "lib/a.wav";
   const std::string lines = dir.write("list.txt", a + "\n\n" + dir / "lib/c.txt" + "\n" + a);
@@ -311,6 +318,11 @@ TEST(Progress, ShowsAsAskedAFewTimesASecondAndClearsItsLine) {
     EXPECT_NE(later.find(" files/s, 0:00"), std::string::npos) << c.name;
     EXPECT_EQ(cleared, "\r\x1b[K") << c.name;
   }
+
+  testing::MemoryStream err, reports;
+  cli::Progress ofKnownTotal(cli::ProgressMode::kAlways, &err, reports, 40);
+  ofKnownTotal.update(12);
+  EXPECT_EQ(err.text.rfind("\r\x1b[K12 of 40 files (30 %), ", 0), 0u) << err.text;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "runtime/text.h"
 #include "version/version.h"
 
 namespace pelorin::cli {
@@ -29,6 +30,20 @@ int listError(const PathList& list, std::ostream& err) {
   return kUsageError;
 }
 
+// The number of files of a run whose inputs are all on the command line: each path is one file
+// unless folders are walked or lists are read.
+std::optional<std::uint64_t> knownTotal(const Options& options) {
+  if (options.recursive || !options.filesFrom.empty()) return std::nullopt;
+  return options.paths.size();
+}
+
+// A folder named without -r gets the open-failure report; once a run, stderr says why.
+void noteFolder(const std::string& folder, std::ostream& err) {
+  std::string shown;
+  appendDisplayLine(shown, folder);
+  err << "pelorin-cli: note: '" << shown << "' is a folder; -r walks it\n";
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& err,
@@ -43,8 +58,9 @@ int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& e
 
   Inputs inputs(*options);
   if (!inputs.open(out.regularFile())) return listError(*inputs.failedList(), err);
-  Progress progress(options->progress, progressStream, out);
+  Progress progress(options->progress, progressStream, out, knownTotal(*options));
   const Tally tally = probeAll(inputs, *options, output, progress);
+  if (!tally.firstFolder.empty()) noteFolder(tally.firstFolder, err);
   if (!output.writeError().empty()) return writeError(output, err);
   if (const PathList* failed = inputs.failedList()) return listError(*failed, err);
   const bool warned = options->strict && tally.filesWithWarnings > 0;
