@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
 #include "cli/details_reader.h"
@@ -174,6 +175,15 @@ TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
   }
 }
 
+TEST(DetailsFormat, TheLongestDurationIsAClockToo) {
+  WaveDetails longest = detailsOf(WaveBuilder().fmt(1, 1, 1, 8).data(4).bytes());
+  longest.frames = std::numeric_limits<std::uint64_t>::max();
+  longest.durationSeconds = static_cast<double>(*longest.frames);  // 2^64 seconds at 1 Hz
+  std::string text;
+  cli::appendTextDetails(text, longest);
+  EXPECT_NE(text.find("  Duration: 5124095576030431:00:16.000\n"), std::string::npos) << text;
+}
+
 TEST(DetailsFormat, TsvColumnsAreEmptyWhereThereIsNoValue) {
   const WaveDetails cut =
       detailsOf(WaveBuilder().fmt(1, 1, 8000, 8).dataDeclaring(8000, 4).bytes());
@@ -256,6 +266,15 @@ TEST_F(DetailsCli, StrictFailsOnWarningsAndNothingElseChangesTheExitStatus) {
       {"an open failure has no warnings to count", {"--details", "--strict", missing}, 1},
   };
   for (const Case& c : cases) EXPECT_EQ(runCli(c.args).status, c.status) << c.name;
+}
+
+// The summary above a --strict failure tells why it failed.
+TEST_F(DetailsCli, SummaryCountsTheFilesWithWarnings) {
+  const auto text = runCli({"--details", "--strict", "--summary", tone, truncated, truncated});
+  EXPECT_NE(text.out.find(" 0 invalid-identifier, 2 with warnings, total length "),
+            std::string::npos);
+  const auto json = runCli({"--json", "--details", "--summary", tone, truncated});
+  EXPECT_NE(json.out.find("\"invalidIdentifier\":0,\"withWarnings\":1,"), std::string::npos);
 }
 
 // The details are read through the probe's own open file, which is closed once they are read.

@@ -84,20 +84,26 @@ void appendIdentifier(std::string& out, std::string_view bytes) {
   appendDisplayLine(out, bytesToText(bytes));
 }
 
-// h:mm:ss.mmm, rounded to the millisecond; seconds beyond any clock's reach as a number.
+// h:mm:ss.mmm, rounded to the millisecond, for any duration the details give: up to 2^64 frames
+// at 1 Hz, some 5e15 hours. The hours are counted apart from the rest of the hour, so that no
+// count of milliseconds overflows.
 void appendClock(std::string& out, double seconds) {
-  constexpr double kLongestClock = 1e15;  // milliseconds then still fit in 64 bits
-  if (!(seconds < kLongestClock)) {
-    appendStr(out, seconds);
-    out.append(" seconds");
+  if (!(seconds >= 0 && seconds < 1e20)) {
+    out.append("unknown");
     return;
   }
-  const auto ms = static_cast<std::uint64_t>(std::llround(seconds * 1000));
+  const double inHour = std::fmod(seconds, 3600.0);
+  auto hours = static_cast<std::uint64_t>(std::round((seconds - inHour) / 3600.0));
+  auto ms = static_cast<std::uint64_t>(std::llround(inHour * 1000));
+  if (ms == 3600000) {  // rounded up to the next hour
+    ++hours;
+    ms = 0;
+  }
   const auto twoDigits = [&](std::uint64_t value) {
     out.push_back(static_cast<char>('0' + value / 10));
     out.push_back(static_cast<char>('0' + value % 10));
   };
-  appendNumber(out, ms / 3600000);
+  appendNumber(out, hours);
   out.push_back(':');
   twoDigits(ms / 60000 % 60);
   out.push_back(':');
