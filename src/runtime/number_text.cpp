@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 namespace pelorin {
 
@@ -49,49 +50,47 @@ char* layOutAsGeneral(char* to, std::string_view shortest) {
 
 }  // namespace
 
-void appendStr(Text& out, std::int64_t value) {
-  std::array<char, 24> buffer;  // a sign and up to 20 digits
+char* writeStr(char* to, std::int64_t value) {
   // Convert the magnitude as unsigned so that the most negative value has one too.
   const std::uint64_t magnitude =
       value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  buffer[0] = value < 0 ? '-' : ' ';
-  const auto result = std::to_chars(buffer.data() + 1, buffer.data() + buffer.size(), magnitude);
-  out.append(buffer.data(), result.ptr);
+  *to++ = value < 0 ? '-' : ' ';
+  return std::to_chars(to, to + kNumberTextRoom - 1, magnitude).ptr;
 }
 
-void appendStr(Text& out, double value) {
-  if (std::isnan(value)) {
-    out.append(" NaN");
-    return;
-  }
-  if (std::isinf(value)) {
-    out.append(value < 0 ? "-Infinity" : " Infinity");
-    return;
-  }
-  if (value == 0) {  // negative zero too
-    out.append(" 0");
-    return;
-  }
+char* writeStr(char* to, double value) {
+  const auto copy = [&](std::string_view text) { return std::copy(text.begin(), text.end(), to); };
+  if (std::isnan(value)) return copy(" NaN");
+  if (std::isinf(value)) return value < 0 ? copy("-Infinity") : copy(" Infinity");
+  if (value == 0) return copy(" 0");  // negative zero too
+  *to++ = value < 0 ? '-' : ' ';
   // The shortest digits that read back as the value, in scientific form ("1.25e-06").
   std::array<char, 32> scientific;
   const auto shortest = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
                                       std::fabs(value), std::chars_format::scientific);
-  std::array<char, 48> buffer;
-  buffer[0] = value < 0 ? '-' : ' ';
-  char* const text = buffer.data() + 1;
   // A subnormal number has fewer bits than fifteen digits need, so its shortest form can
   // stand far from the value's fifteen digits.
-  const bool normal = std::isnormal(value);
-  char* end = normal ? layOutAsGeneral(text, {scientific.data(), shortest.ptr}) : nullptr;
+  char* end =
+      std::isnormal(value) ? layOutAsGeneral(to, {scientific.data(), shortest.ptr}) : nullptr;
   if (end == nullptr) {  // rounded to fifteen digits
-    end = std::to_chars(text, buffer.data() + buffer.size(), std::fabs(value),
-                        std::chars_format::general, kSignificantDigits)
+    end = std::to_chars(to, to + kNumberTextRoom - 1, std::fabs(value), std::chars_format::general,
+                        kSignificantDigits)
               .ptr;
-    for (char* c = text; c != end; ++c) {
-      if (*c == 'e') *c = 'E';
-    }
+    std::replace(to, end, 'e', 'E');
   }
-  out.append(buffer.data(), end);
+  return end;
+}
+
+void appendStr(Text& out, std::int64_t value) {
+  std::array<char, kNumberTextRoom> buffer;
+  out.append(buffer.data(),
+             static_cast<std::size_t>(writeStr(buffer.data(), value) - buffer.data()));
+}
+
+void appendStr(Text& out, double value) {
+  std::array<char, kNumberTextRoom> buffer;
+  out.append(buffer.data(),
+             static_cast<std::size_t>(writeStr(buffer.data(), value) - buffer.data()));
 }
 
 Text Str(std::int64_t value) {
