@@ -10,18 +10,20 @@ namespace pelorin {
 
 namespace {
 
-// Room for the labels, identifiers and numbers of the longest prompt, with some to spare; a
-// file's name adds its own.
-constexpr std::size_t kPromptRoom = 512;
+// Room for the labels, line breaks, identifiers and numbers of the longest prompt, the
+// information prompt (under 300 bytes), with some to spare; a file's name adds its own.
+constexpr std::size_t kPromptRoom = 320;
 
 // Writes a prompt over `prompt` through a pointer, into room made once ahead, so that no piece
 // is appended one call at a time. Each piece still makes sure of its room first, so a guess
-// that falls short costs time, never bytes. finish() cuts the text to what was written.
+// that falls short costs time, never bytes. finish() cuts the text to what was written. The
+// last prompt's text is written over, not cleared, so that only room it did not have is filled
+// with zeros first.
 class PromptWriter {
  public:
   PromptWriter(Prompt& prompt, std::size_t room) : prompt_(prompt) {
-    prompt_.clear();
-    prompt_.text.resize(room);
+    prompt_.lineBreaks.clear();
+    if (prompt_.text.size() < room) prompt_.text.resize(room);
     to_ = prompt_.text.data();
   }
 
