@@ -22,7 +22,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   line.key("title");
   line.string(outcome.title);
   line.key("prompt");
-  line.string(outcome.prompt.text);
+  line.prompt(outcome.prompt);
   line.key("riffId");
   line.identifier(v.riffId.view());
   line.key("formType");
