@@ -45,6 +45,7 @@ int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& e
   if (!inputs.open()) return listError(*options, inputs, err);
   Progress progress(options->progress, progressStream, out);
   const Tally tally = probeAll(inputs, *options, output, progress);
+  if (output.interrupted()) return kInterrupted;
   if (!output.writeError().empty()) return writeError(output, err);
   if (!inputs.listError().empty()) return listError(*options, inputs, err);
   const bool warned = options->strict && tally.filesWithWarnings > 0;
