@@ -178,49 +178,55 @@ std::string_view containerName(Container container) {
   }
 }
 
+namespace {
+
+// The code of each warning, by Warning.
+constexpr std::string_view kWarningCodes[kWarningCount] = {
+    "no-fmt-chunk",
+    "no-data-chunk",
+    "fmt-after-data",
+    "data-truncated",
+    "size-placeholder",
+    "riff-size-mismatch",
+    "data-not-frame-aligned",
+    "block-align-mismatch",
+    "byte-rate-mismatch",
+    "chunk-runs-past-end",
+    "ds64-missing",
+    "ds64-not-first",
+    "ds64-sample-count-mismatch",
+    "not-wave",
+    "fact-mismatch",
+    "missing-pad-byte",
+    "pad-byte-not-zero",
+    "chunk-id-not-printable",
+    "duplicate-chunk",
+    "extensible-invalid",
+    "chunk-limit-reached",
+    "read-failed",
+    "cue-past-end",
+    "loop-past-end",
+    "loop-start-after-end",
+    "duplicate-cue-id",
+    "label-without-cue",
+    "bext-too-short",
+    "bext-version-unknown",
+    "bext-date-invalid",
+    "bext-time-invalid",
+    "bext-loudness-before-v2",
+    "ixml-not-well-formed",
+    "ixml-timestamp-mismatch",
+    "ixml-track-count-mismatch",
+    "ixml-sample-rate-mismatch",
+    "chna-track-out-of-range",
+    "md5-mismatch",
+    "body-not-read",
+};
+
+}  // namespace
+
 std::string_view warningCode(Warning warning) {
-  static constexpr std::string_view kCodes[kWarningCount] = {
-      "no-fmt-chunk",
-      "no-data-chunk",
-      "fmt-after-data",
-      "data-truncated",
-      "size-placeholder",
-      "riff-size-mismatch",
-      "data-not-frame-aligned",
-      "block-align-mismatch",
-      "byte-rate-mismatch",
-      "chunk-runs-past-end",
-      "ds64-missing",
-      "ds64-not-first",
-      "ds64-sample-count-mismatch",
-      "not-wave",
-      "fact-mismatch",
-      "missing-pad-byte",
-      "pad-byte-not-zero",
-      "chunk-id-not-printable",
-      "duplicate-chunk",
-      "extensible-invalid",
-      "chunk-limit-reached",
-      "read-failed",
-      "cue-past-end",
-      "loop-past-end",
-      "loop-start-after-end",
-      "duplicate-cue-id",
-      "label-without-cue",
-      "bext-too-short",
-      "bext-version-unknown",
-      "bext-date-invalid",
-      "bext-time-invalid",
-      "bext-loudness-before-v2",
-      "ixml-not-well-formed",
-      "ixml-timestamp-mismatch",
-      "ixml-track-count-mismatch",
-      "ixml-sample-rate-mismatch",
-      "chna-track-out-of-range",
-      "md5-mismatch",
-      "body-not-read",
-  };
-  return kCodes[static_cast<std::size_t>(warning)];
+  return kWarningCodes[static_cast<std::size_t>(warning)];
 }
 
 void appendChannelLayout(std::string& out, std::uint32_t channelMask) {
