@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <list>
 #include <map>
 #include <sstream>
 
@@ -56,6 +57,27 @@ class ScriptedPool final : public cli::PoolSystem {
     --holding_;
   }
 
+  /// Waits, as the pool's own waits do, until `done` holds once another thread called changed().
+  void waitUntil(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex_);
+    if (done()) return;
+    Waiter& waiter = waiters_.emplace_back(Waiter{&done});
+    block();
+    changed_.wait(lock, done);
+    if (!waiter.woken) --blocked_;
+    waiters_.remove_if([&](const Waiter& w) { return &w == &waiter; });
+  }
+  /// Tells the threads in waitUntil() to look again; those whose wait is over count as running.
+  void changed() {
+    std::lock_guard lock(mutex_);
+    for (Waiter& waiter : waiters_) {
+      if (waiter.woken || !(*waiter.done)()) continue;
+      waiter.woken = true;
+      --blocked_;
+    }
+    changed_.notify_all();
+  }
+
   long countProbe() {
     std::lock_guard lock(mutex_);
     return ++probes_;
@@ -85,12 +107,7 @@ class ScriptedPool final : public cli::PoolSystem {
     {
       std::lock_guard own(mutex_);
       ++waiting_[&cv];
-      ++blocked_;
-      if (blocked_ == live_ && holding_ == 0) {
-        std::fputs("every thread waits: the run hangs\n", stderr);
-        std::abort();
-      }
-      changed_.notify_all();
+      block();
     }
     for (;;) {
       cv.wait(lock);
@@ -110,6 +127,16 @@ class ScriptedPool final : public cli::PoolSystem {
   }
 
  private:
+  // One more thread waits; when every thread does, nothing can wake them: the run hangs.
+  void block() {
+    ++blocked_;
+    if (blocked_ == live_ && holding_ == 0) {
+      std::fputs("every thread waits: the run hangs\n", stderr);
+      std::abort();
+    }
+    changed_.notify_all();
+  }
+
   void wake(std::condition_variable& cv, unsigned most) {
     {
       std::lock_guard own(mutex_);
@@ -121,8 +148,14 @@ class ScriptedPool final : public cli::PoolSystem {
     cv.notify_all();
   }
 
+  struct Waiter {
+    const std::function<bool()>* done;
+    bool woken = false;
+  };
+
   std::mutex mutex_;
   std::condition_variable changed_;
+  std::list<Waiter> waiters_;
   std::map<std::condition_variable*, unsigned> waiting_, wakeups_;
   unsigned live_ = 1;  // the calling thread
   unsigned blocked_ = 0;
@@ -209,21 +242,26 @@ TEST_F(Pool, GrowsWithTheThreadsThatStartAndKeepsOrderAndSummary) {
 TEST_F(Pool, AChunkInProgressAtGrowthIsWrittenWhenDone) {
   ScriptedPool system;
   std::mutex mutex;
-  std::condition_variable workerProbed;
   std::thread::id first;  // the first worker's
   long workerProbes = 0;  // the first worker's
   unsigned startedWhileInProgress = 0;
+  const auto firstKnown = [&] {
+    std::lock_guard lock(mutex);
+    return first != std::thread::id();
+  };
   // The calling thread waits, after its first probe, until the first worker has probed too:
   // otherwise it might probe every file alone before the worker runs.
   const auto isFirstWorker = [&](bool worker) {
-    std::unique_lock lock(mutex);
     if (!worker) {
-      workerProbed.wait(lock, [&] { return first != std::thread::id(); });
+      system.waitUntil(firstKnown);
       return false;
     }
+    std::unique_lock lock(mutex);
     if (first == std::thread::id()) first = std::this_thread::get_id();
-    workerProbed.notify_all();
-    return first == std::this_thread::get_id();
+    const bool isFirst = first == std::this_thread::get_id();
+    lock.unlock();
+    system.changed();
+    return isFirst;
   };
   system.device = [&](ScriptedPool& pool, bool worker, long) {
     if (!isFirstWorker(worker) || ++workerProbes > 2) return false;
