@@ -84,7 +84,6 @@ TEST_F(Batch, FileListsWithEitherSeparator) {
   EXPECT_EQ(reportedPaths(both.out).size(), 4u) << "every list, in order";
   const auto oneMissing = runCli({"--files-from", lines, "--files-from", dir / "no-list"});
   EXPECT_EQ(oneMissing.status, 2);
-  EXPECT_EQ(oneMissing.out, "") << "no report before every list is open";
   EXPECT_NE(oneMissing.err.find("list '" + dir / "no-list" + "'"), std::string::npos);
 }
 
