@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/format.h"
+#include "cli/json_line.h"
 #include "cli/options.h"
 #include "cli_runner.h"
 #include "support.h"
@@ -102,8 +103,8 @@ TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
         text[place] = static_cast<char>(value);
         // A byte just above a boundary the word test works with, after the one under test.
         if (place + 1 < length) text[place + 1] = static_cast<char>(0x21);
-        std::string out;
-        cli::appendJsonString(out, text);
+        std::string out(cli::jsonStringRoom(text), '\0');
+        out.resize(static_cast<std::size_t>(cli::writeJsonString(out.data(), text) - out.data()));
         ASSERT_EQ(out, reference(text)) << "byte " << value << " at " << place << " of " << length;
       }
     }

@@ -190,12 +190,6 @@ Text bytesToText(std::string_view bytes) {
   return out;
 }
 
-Text pathToText(std::string_view path) {
-  Text out;
-  appendPathText(out, path);
-  return out;
-}
-
 char* writePathText(char* to, std::string_view path) {
   while (!path.empty()) {
     std::size_t ascii = 0;  // the common case, copied in one go

@@ -38,7 +38,6 @@ bool isUtf8(std::string_view bytes);
 
 /// Text of a file name: its bytes decoded as UTF-8, each byte of an invalid sequence shown as
 /// U+FFFD.
-Text pathToText(std::string_view path);
 void appendPathText(Text& out, std::string_view path);
 /// Writes that text at `to`, which has three bytes of room for each byte of `path`; returns its
 /// end.
