@@ -57,6 +57,14 @@ TEST_F(Cli, ControlCharactersPrintAsControlPictures) {
             std::string::npos);
 }
 
+// The line that names a file shows the name as the prompt does: a raw escape sequence in a name
+// would reach the terminal, and a line feed would start a line that passes for the report's.
+TEST_F(Cli, FileNameLinesShowTheNameInItsDisplayForm) {
+  const auto run = runCli({dir / "clear\x1b[2J\nbreak.wav", missing});
+  EXPECT_NE(run.out.find("==> " + dir / "clear\u241b[2J\u240abreak.wav" + " <==\n"),
+            std::string::npos);
+}
+
 TEST_F(Cli, JsonLineOfTheCanonicalFile) {
   const auto run = runCli({"--json", tone});
   EXPECT_EQ(run.status, 0);
