@@ -113,7 +113,7 @@ TEST_F(Batch, SummaryInTextAndJson) {
   const std::string expected =
       "\nSummary: 4 files, 2 information, 1 open-failure, 1 too-short, 0 invalid-identifier, "
       "total length " +
-      Str(200.0 / 176400).substr(1) + " seconds.\n";
+      testing::numberText(200.0 / 176400).substr(1) + " seconds.\n";
   EXPECT_EQ(text.out.substr(text.out.size() - expected.size()), expected);
 
   args.insert(args.begin(), "--json");
