@@ -253,11 +253,14 @@ TEST(Metadata, BodiesReadWithinTheirBudget) {
   SparseLists file(40);
   const WaveDetails d = readWaveDetails(file);
   EXPECT_EQ(d.chunks.size(), 40u);
-  EXPECT_LE(file.reads, kMaxKeptBodyBytes + 8 + 40 * 12);
+  EXPECT_LE(file.reads, kMaxKeptBodyBytes + 40 * 64);  // the bodies kept, and the headers
   // Sixteen bodies of 1 MiB fill the budget: the seventeenth is the first it refuses, and no
   // finding follows it.
-  ASSERT_EQ(d.findings.size(), 1u);
-  EXPECT_EQ(d.findings[0].offset, 12 + 16 * (8 + (1 << 20)));
+  std::vector<std::int64_t> notRead;
+  for (const Finding& finding : d.findings) {
+    if (finding.code == Warning::kBodyNotRead) notRead.push_back(finding.offset);
+  }
+  EXPECT_EQ(notRead, std::vector<std::int64_t>{12 + 16 * (8 + (1 << 20))});
   EXPECT_EQ(codesOf(d), "no-fmt-chunk no-data-chunk body-not-read");
 }
 

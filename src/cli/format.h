@@ -17,6 +17,7 @@ struct Tally {
   std::array<std::uint64_t, 4> reports{};  // by Report
   double totalLengthSeconds = 0;           // finite lengths only
   std::uint64_t filesWithWarnings = 0;     // whose details have a warning
+  std::string firstFolder;  // the first folder that got the open-failure report, not walked
 
   /// Counts a report, and whether its details have a warning; adds its length to the total when
   /// it is an information report's finite length. Reports are added in input order, so that the
@@ -44,15 +45,12 @@ struct FormatScratch {
 void appendTextReport(std::string& out, const std::string* path, std::string_view title,
                       PromptView prompt);
 
-/// Appends `text` as a JSON string, quotes included.
-void appendJsonString(std::string& out, std::string_view text);
-
 /// Appends the block of details that follows a text report: each line indented by two spaces or
 /// more, so that no line can pass for the prompt's, and every text in its display form.
 void appendTextDetails(std::string& out, const WaveDetails& details);
 /// The part of that block from `bext` on: one line or a few for each chunk decoded.
 void appendTextMetadata(std::string& out, const WaveDetails& details);
-/// Seconds as h:mm:ss.mmm, rounded to the millisecond; beyond any clock's reach as a number.
+/// Seconds as h:mm:ss.mmm, rounded to the millisecond; "unknown" for a negative or huge value.
 void appendClock(std::string& out, double seconds);
 
 /// Appends one report as a JSON object on one line, ending in a line feed; with `details`, their
@@ -71,12 +69,13 @@ void appendTsvHeader(std::string& out, bool detailColumns = false);
 void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
                      bool detailColumns = false, const WaveDetails* details = nullptr);
 
-/// Appends the summary record in `format`.
-void appendSummary(std::string& out, Format format, const Tally& tally);
+/// Appends the summary record in `format`; with `warnings` (a run with details), it also counts
+/// the files that have a warning.
+void appendSummary(std::string& out, Format format, const Tally& tally, bool warnings = false);
 /// The summary as a JSON record.
-void appendJsonSummary(std::string& out, const Tally& tally);
+void appendJsonSummary(std::string& out, const Tally& tally, bool warnings);
 /// The summary as a line of text, after an empty line in text runs.
-void appendTextSummary(std::string& out, Format format, const Tally& tally);
+void appendTextSummary(std::string& out, Format format, const Tally& tally, bool warnings);
 
 /// Appends one report in the style asked for, with `details` where the style wants them and
 /// there are any.

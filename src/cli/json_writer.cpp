@@ -3,14 +3,6 @@
 
 namespace pelorin::cli {
 
-void appendJsonString(std::string& out, std::string_view text) {
-  // Room for the worst case first, then written through a pointer and cut to what was written.
-  const std::size_t start = out.size();
-  out.resize(start + jsonStringRoom(text));
-  const char* end = writeJsonString(out.data() + start, text);
-  out.resize(static_cast<std::size_t>(end - out.data()));
-}
-
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
                       FormatScratch& scratch, const WaveDetails* details) {
   const SondurValues& v = outcome.values;
@@ -22,7 +14,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   line.key("title");
   line.string(outcome.title);
   line.key("prompt");
-  line.string(outcome.prompt.text);
+  line.prompt(outcome.prompt);
   line.key("riffId");
   line.identifier(v.riffId.view());
   line.key("formType");
@@ -52,7 +44,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   out.append(line.text());
 }
 
-void appendJsonSummary(std::string& out, const Tally& tally) {
+void appendJsonSummary(std::string& out, const Tally& tally, bool warnings) {
   const auto count = [&](Report report) { return tally.reports[static_cast<int>(report)]; };
   FormatScratch scratch;
   JsonLine line(scratch);
@@ -66,6 +58,10 @@ void appendJsonSummary(std::string& out, const Tally& tally) {
   line.integer(count(Report::kTooShort));
   line.key("invalidIdentifier");
   line.integer(count(Report::kInvalidIdentifier));
+  if (warnings) {
+    line.key("withWarnings");
+    line.integer(tally.filesWithWarnings);
+  }
   line.key("totalLengthSeconds");
   line.number(tally.totalLengthSeconds);
   line.raw("}\n");

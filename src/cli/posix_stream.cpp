@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 
 #include "runtime/unique_fd.h"
@@ -18,6 +19,12 @@ std::optional<std::uint64_t> terminalOf(int fd) {
   struct stat st;
   if (fd < 0 || ::isatty(fd) != 1 || ::fstat(fd, &st) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_rdev);
+}
+
+std::optional<FileId> regularFileOf(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 WriteResult failed(int errnoValue) {
@@ -38,20 +45,49 @@ class FdInput final : public InputStream {
     return {static_cast<std::size_t>(got), ""};
   }
 
+  std::optional<FileId> regularFile() const override { return regularFileOf(fd_); }
+
  private:
   int fd_;
   UniqueFd owned_;  // the descriptor, unless it is standard input
 };
 
+constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t stoppedBy = 0;
+
+extern "C" void stopRun(int signalNumber) {
+  if (stoppedBy != 0) {
+    // A second signal: end at once, as the signal does by default.
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+    return;
+  }
+  stoppedBy = signalNumber;
+}
+
 }  // namespace
+
+void stopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = stopRun;  // without SA_RESTART: a blocked write returns early
+  sigemptyset(&action.sa_mask);
+  for (const int signalNumber : kStoppingSignals) ::sigaction(signalNumber, &action, nullptr);
+}
+
+int stoppingSignal() {
+  return stoppedBy;
+}
 
 FdStream::FdStream(int fd) : fd_(fd), terminal_(terminalOf(fd)) {}
 
 WriteResult FdStream::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+  const bool mayBeCut = !interrupted();
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    if (mayBeCut && interrupted()) return {WriteResult::kInterrupted, "", total};
+    const ssize_t written = ::write(fd_, bytes.data() + total, bytes.size() - total);
     if (written >= 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(written));
+      total += static_cast<std::size_t>(written);
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       if (!waitUntilWritable()) return failed(errno);
     } else if (errno == EPIPE) {
@@ -68,8 +104,12 @@ bool FdStream::waitUntilWritable() {
   int ready;
   do {
     ready = ::poll(&out, 1, -1);
-  } while (ready < 0 && errno == EINTR);
-  return ready >= 0;
+  } while (ready < 0 && errno == EINTR && !interrupted());
+  return ready >= 0 || errno == EINTR;  // interrupted: the write's loop tells
+}
+
+std::optional<FileId> FdStream::regularFile() const {
+  return regularFileOf(fd_);
 }
 
 void FdStream::writeIfReady(std::string_view bytes) {

@@ -13,11 +13,19 @@
 
 namespace pelorin::cli {
 
+/// A regular file as the system tells files apart: its device (volume) and its number there.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileId&) const = default;
+};
+
 /// How a write ended.
 struct WriteResult {
-  enum Status { kWritten, kReaderGone, kFailed };
+  enum Status { kWritten, kReaderGone, kFailed, kInterrupted };
   Status status = kWritten;
-  std::string failure;  // kFailed: the system's reason, as text
+  std::string failure;      // kFailed: the system's reason, as text
+  std::size_t written = 0;  // kInterrupted: the bytes written before the interruption
 };
 
 /// Where reports or the progress line go.
@@ -31,13 +39,21 @@ class OutputStream {
   bool isTerminal() const { return terminal().has_value(); }
 
   /// Writes all of `bytes` (UTF-8), waiting while the reader is slow. kReaderGone when the
-  /// reader went away (a closed pipe), which is not a fault; kFailed with the reason otherwise.
+  /// reader went away (a closed pipe), which is not a fault; kFailed with the reason otherwise;
+  /// kInterrupted, with the bytes written, when the run was interrupted during the write (see
+  /// interrupted()). A write begun after the interruption is not cut short.
   virtual WriteResult write(std::string_view bytes) = 0;
+
+  /// Whether the run was asked to stop (a signal, Ctrl+C): it then probes no more.
+  virtual bool interrupted() const { return false; }
 
   /// Writes `bytes` when the stream takes them without waiting, and drops them otherwise; for the
   /// progress line, which must never slow a run. On a terminal, its "\r" and "\x1b[K" return
   /// to the start of the line and clear it.
   virtual void writeIfReady(std::string_view bytes) = 0;
+
+  /// The regular file the stream writes to; nothing for a terminal, a pipe or a device.
+  virtual std::optional<FileId> regularFile() const { return std::nullopt; }
 };
 
 /// How a read ended.
@@ -53,6 +69,9 @@ class InputStream {
 
   /// Reads up to `size` bytes into `out`.
   virtual ReadResult read(char* out, std::size_t size) = 0;
+
+  /// The regular file the stream reads; nothing for a terminal, a pipe or a device.
+  virtual std::optional<FileId> regularFile() const { return std::nullopt; }
 };
 
 /// An input stream, or the system's reason there is none.

@@ -1,6 +1,7 @@
 #include "cli/win32_stream.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "runtime/unique_handle.h"
 #include "runtime/win32_file_system.h"
@@ -14,6 +15,15 @@ namespace {
 constexpr std::size_t kConsolePiece = 8192;
 // The progress line's one control sequence: clear from the cursor to the end of the line.
 constexpr std::string_view kClearToEndOfLine = "\x1b[K";
+
+std::atomic<bool> ctrlCReceived = false;
+
+// Runs on a thread of the system's: the run sees the flag between records.
+BOOL WINAPI stopRun(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  ctrlCReceived = true;
+  return TRUE;
+}
 
 // The system's sentence for the error `error`, without its closing period and line break.
 std::string systemReason(DWORD error) {
@@ -33,6 +43,15 @@ std::string systemReason(DWORD error) {
 
 WriteResult failed(DWORD error) {
   return {WriteResult::kFailed, systemReason(error)};
+}
+
+std::optional<FileId> diskFileOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  return FileId{info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 // UTF-8 in UTF-16 for the console; bytes that are not UTF-8 show as U+FFFD.
@@ -60,6 +79,8 @@ class HandleInput final : public InputStream {
     if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return {};
     return {0, systemReason(error)};
   }
+
+  std::optional<FileId> regularFile() const override { return diskFileOf(handle_); }
 
  private:
   HANDLE handle_;
@@ -111,6 +132,10 @@ WriteResult HandleStream::writeToConsole(std::string_view bytes) {
   return {};
 }
 
+std::optional<FileId> HandleStream::regularFile() const {
+  return diskFileOf(handle_);
+}
+
 void HandleStream::writeIfReady(std::string_view bytes) {
   if (!console_) {
     static_cast<void>(write(bytes));
@@ -145,6 +170,14 @@ OpenedInput openInput(const std::string& name) {
   if (!file) return {nullptr, systemReason(::GetLastError())};
   const HANDLE handle = file.get();
   return {std::make_unique<HandleInput>(handle, std::move(file)), ""};
+}
+
+void stopOnCtrlC() {
+  ::SetConsoleCtrlHandler(stopRun, TRUE);
+}
+
+bool HandleStream::interrupted() const {
+  return ctrlCReceived;
 }
 
 }  // namespace pelorin::cli

@@ -3,22 +3,12 @@
 #include <algorithm>
 #include <set>
 
-#include "probe/field_text.h"
+#include "probe/detail_parts.h"
 #include "probe/metadata.h"
 
 namespace pelorin {
 
 namespace {
-
-constexpr std::size_t kHeaderLength = 8;
-// Most INFO tags kept: the tags in use are a few dozen, and each kept one costs memory.
-constexpr std::size_t kMaxInfoTags = 1024;
-
-bool hasTag(const std::vector<InfoTag>& tags, std::string_view id) {
-  return std::any_of(tags.begin(), tags.end(), [&](const InfoTag& tag) {
-    return std::string_view(tag.id.data(), tag.id.size()) == id;
-  });
-}
 
 bool is(const ChunkHeader& chunk, std::string_view id) {
   return std::string_view(chunk.id.data(), chunk.id.size()) == id;
@@ -184,28 +174,19 @@ void checkTracks(WaveDetails& d) {
 
 }  // namespace
 
-// The tags of the body of a LIST chunk of type INFO, each an identifier, a size and text ending
-// at its first NUL, padded to an even size. A tag met again keeps its first text.
-void decodeInfo(std::string_view body, const ChunkHeader& chunk, ByteOrder order, WaveDetails& d) {
-  body.remove_prefix(std::min<std::size_t>(4, body.size()));  // the list type, "INFO"
-  BodyTexts texts(d.metadata.allowance);
-  bool cut = false;
-  while (body.size() >= kHeaderLength) {
-    const std::string_view id = body.substr(0, 4);
-    const std::uint64_t size = u32At(body, 4, order);
-    body.remove_prefix(kHeaderLength);
-    const std::string_view text = body.substr(0, std::min<std::uint64_t>(size, body.size()));
-    body.remove_prefix(std::min<std::uint64_t>(size + (size & 1), body.size()));
-    if (hasTag(d.info, id)) continue;
-    if (d.info.size() == kMaxInfoTags) {
-      cut = true;
-      break;
-    }
-    InfoTag& tag = d.info.emplace_back();
-    std::copy(id.begin(), id.end(), tag.id.begin());
-    tag.text = texts(untilNul(text));
+std::string_view detail::readKeptBody(Reader& reader, const ChunkHeader& chunk, std::size_t cap,
+                                      WaveDetails& d) {
+  if (cap == 0) return {};
+  const auto inFile =
+      static_cast<std::uint64_t>(std::max<std::int64_t>(d.fileLength - chunk.bodyOffset, 0));
+  const std::uint64_t available = std::min(chunk.bodySize, inFile);
+  BodyBudget& budget = d.metadata.budget;
+  const bool spentBefore = budget.spent();
+  const std::size_t length = budget.grant(available, cap);
+  if (length < available && !spentBefore) {
+    d.warn(Warning::kBodyNotRead, chunk.offset, idOf(chunk), available, std::uint64_t{length});
   }
-  if (cut || texts.cut()) d.warn(Warning::kBodyNotRead, chunk.offset, "LIST");
+  return reader.body(chunk, length);
 }
 
 std::optional<std::size_t> metadataBodyCap(const ChunkHeader& chunk, const WaveDetails& d) {
@@ -232,14 +213,14 @@ void decodeMetadataBody(const ChunkHeader& chunk, std::string_view body, ByteOrd
   } else if (is(chunk, "acid")) {
     m.acid = decodeAcid(body, order);
   } else if (is(chunk, "bext")) {
-    decodeBroadcast(body, order, chunk.offset, chunk.size, d);
+    decodeBroadcast(body, order, chunk.offset, chunk.bodySize, d);
   } else if (is(chunk, "axml")) {
     if (!m.adm) m.adm.emplace();
-    m.adm->axmlBytes = chunk.size;
+    m.adm->axmlBytes = chunk.bodySize;
   } else if (is(chunk, "PEAK")) {
     m.peak = decodePeak(body, order);
   } else if (is(chunk, "_PMX")) {
-    m.xmpBytes = chunk.size;
+    m.xmpBytes = chunk.bodySize;
   } else {
     decodeTexts(chunk, body, order, d);
   }

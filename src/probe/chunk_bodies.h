@@ -12,16 +12,22 @@
 
 namespace pelorin {
 
+namespace detail {
+class Reader;
+
+/// The first bytes of `chunk`'s body, at most `cap`, as d.metadata.budget grants them: the
+/// file's bodies are read in file order until the budget is spent. A body cut short of what the
+/// file holds of it gets body-not-read, unless the budget was spent before it; a cap of 0 reads
+/// nothing. Valid until the reader's next read of a body.
+std::string_view readKeptBody(Reader& reader, const ChunkHeader& chunk, std::size_t cap,
+                              WaveDetails& d);
+}  // namespace detail
+
 /// How many bytes of `chunk`'s body the decoders here want: nothing for a chunk they leave
 /// alone or whose kind they already decoded (the first counts), 0 for one whose header says
 /// all they need (`axml`, `_PMX`), else the chunk's cap. A LIST is read by its type: see
 /// isAssociatedDataList().
 std::optional<std::size_t> metadataBodyCap(const ChunkHeader& chunk, const WaveDetails& d);
-
-/// The tags of the body of a LIST chunk of type INFO (its type included) into d.info, each an
-/// identifier, a size and text ending at its first NUL, padded to an even size. A tag met again
-/// keeps its first text; a text cut at its cap, or tags beyond the most kept, give body-not-read.
-void decodeInfo(std::string_view body, const ChunkHeader& chunk, ByteOrder order, WaveDetails& d);
 
 /// Whether a LIST of `listType` holds labels, notes and regions of cue points.
 bool isAssociatedDataList(std::string_view listType);

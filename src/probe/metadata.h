@@ -160,7 +160,7 @@ struct AdmTrack {
 /// The ADM chunks: the `chna` tracks and the size of the `axml` chunk.
 struct Adm {
   std::vector<AdmTrack> tracks;
-  std::optional<std::uint32_t> axmlBytes;
+  std::optional<std::uint64_t> axmlBytes;
 };
 
 struct PostTimer {
@@ -199,6 +199,7 @@ struct Id3 {
 /// Every chunk decoded beyond the format, the tags and the bext texts; each absent without its
 /// chunk. Cue points keep the offset of their chunk for the checks that follow the walk.
 struct ChunkMetadata {
+  BodyBudget budget;                         // what the details read of the bodies
   std::size_t allowance = kMaxRecordWeight;  // what the texts and lists still may weigh
   std::optional<std::vector<Marker>> markers;
   std::int64_t cueOffset = 0;
@@ -213,7 +214,7 @@ struct ChunkMetadata {
   std::optional<Cart> cart;
   std::optional<Peak> peak;
   std::optional<Id3> id3;
-  std::optional<std::uint32_t> xmpBytes;
+  std::optional<std::uint64_t> xmpBytes;
 };
 
 // The decoders: each reads what `body` holds, zeros past its end, numbers in `order`.
