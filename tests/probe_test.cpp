@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "runtime/little_endian.h"
+#include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
 #include "support.h"
 #include "wave_builder.h"
@@ -246,6 +248,37 @@ TEST(Probe, EveryCutOfAFileGivesExactlyOneReport) {
                             : length < fmtEnd ? Report::kInvalidIdentifier
                                               : Report::kInformation;
     EXPECT_EQ(run.outcome.report, expected) << length;
+  }
+}
+
+// Reads that reach the file, the head read at the open included, in a probe with details: the
+// test, the length, the header and the details share one open. On a disk that fails past its
+// first kibibyte, the first failed read is the last: the format identifier, read after the walk
+// failed, is left as it was, which makes the box the invalid identifier.
+TEST(Probe, AFileIsOpenedOnceAndAFailingDiskReadOnce) {
+  const std::string listed =
+      WaveBuilder().fmt(1, 2, 44100, 16).chunk("LIST", std::string(2000, 'l')).data(8).bytes();
+  constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::int64_t failingFrom;
+    int reads;
+    Report report;
+  } cases[] = {
+      {"header in the head", canonicalWave(), kNever, 1, Report::kInformation},
+      {"failing past the head", listed, kHeadSize, 2, Report::kInvalidIdentifier},
+  };
+  for (const auto& c : cases) {
+    MemoryFileSystem files;
+    files.addFailing("/memory/f.wav", c.bytes, c.failingFrom);
+    testing::RecordingSink sink;
+    RuntimeContext ctx(sink, files);
+    const auto outcome = probeWaveFile(ctx, "/memory/f.wav", {}, WithDetails::kYes);
+    EXPECT_EQ(files.readsOf("/memory/f.wav"), c.reads) << c.name;
+    EXPECT_EQ(outcome.report, c.report) << c.name;
+    ASSERT_TRUE(outcome.details) << c.name;
+    EXPECT_EQ(outcome.details->readFailed, c.failingFrom == kHeadSize) << c.name;
   }
 }
 

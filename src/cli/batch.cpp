@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "cli/details_reader.h"
 #include "cli/system.h"
 
 namespace pelorin::cli {
@@ -89,10 +88,7 @@ class Prober {
  public:
   /// `onSlowDevice`, where given, is called once a chunk's probes are seen to wait on the device.
   explicit Prober(const ReportStyle& style, std::function<void()> onSlowDevice = {})
-      : style_(style),
-        details_(style.details),
-        ctx_(boxes_, details_.fileSystem()),
-        onSlowDevice_(std::move(onSlowDevice)) {}
+      : style_(style), ctx_(boxes_), onSlowDevice_(std::move(onSlowDevice)) {}
 
   void probe(Chunk& chunk) {
     chunk.output.clear();
@@ -104,8 +100,9 @@ class Prober {
       if (item.failure != ErrorNumber::kNone) {
         reportOpenFailure(item, outcome_);
       } else {
-        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
-        details = details_.read(item.path, outcome_);
+        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_),
+                                 style_.details ? WithDetails::kYes : WithDetails::kNo);
+        if (outcome_.details) details = &*outcome_.details;
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
       chunk.counted.push_back(
@@ -142,7 +139,6 @@ class Prober {
 
   ReportStyle style_;
   DismissingSink boxes_;
-  DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;
