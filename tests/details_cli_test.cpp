@@ -5,7 +5,6 @@
 #include <limits>
 #include <sstream>
 
-#include "cli/details_reader.h"
 #include "cli/format.h"
 #include "cli_runner.h"
 #include "runtime/memory_file_system.h"
@@ -21,7 +20,8 @@ using testing::TempDir;
 WaveDetails detailsOf(std::string bytes) {
   MemoryFileSystem files;
   files.add("/memory/file.wav", std::move(bytes));
-  return readWaveDetails(*files.open("/memory/file.wav").source);
+  OpenResult opened = files.open("/memory/file.wav");
+  return readWaveDetails(*opened.file);
 }
 
 // The details' keys of a JSON line, from the first of them to the end of the object.
@@ -280,17 +280,15 @@ TEST_F(DetailsCli, SummaryCountsTheFilesWithWarnings) {
 // The details are read through the probe's own open file, which is closed once they are read.
 TEST_F(DetailsCli, TheProbesFileIsClosedOnceTheDetailsAreRead) {
   testing::RecordingSink sink;
-  cli::DetailsReader reader(true);
-  RuntimeContext ctx(sink, reader.fileSystem());
+  RuntimeContext ctx(sink);
   const int before = testing::openDescriptorCount();
   for (const std::string& path : {tone, tooShort, rf64}) {
-    const ProbeOutcome outcome = probeWaveFile(ctx, path);
-    const WaveDetails* details = reader.read(path, outcome);
-    ASSERT_NE(details, nullptr) << path;
-    EXPECT_EQ(details->fileLength, std::filesystem::file_size(path)) << path;
+    const ProbeOutcome outcome = probeWaveFile(ctx, path, {}, WithDetails::kYes);
+    ASSERT_TRUE(outcome.details) << path;
+    EXPECT_EQ(outcome.details->fileLength, std::filesystem::file_size(path)) << path;
     EXPECT_EQ(testing::openDescriptorCount(), before) << path;
   }
-  EXPECT_EQ(reader.read(missing, probeWaveFile(ctx, missing)), nullptr);
+  EXPECT_FALSE(probeWaveFile(ctx, missing, {}, WithDetails::kYes).details);
 }
 
 }  // namespace

@@ -143,6 +143,12 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   d.fileLength = file.length();
   Reader reader(file);
   if (!readContainer(reader, d)) {
+    // A file whose first bytes cannot be read is not known to be anything.
+    if (reader.failed()) {
+      d.readFailed = true;
+      d.warn(Warning::kReadFailed, reader.failedAt());
+      return d;
+    }
     const bool wave64 = d.container == Container::kWave64;
     d.warn(Warning::kNotWave, d.container == Container::kUnknown ? 0
                               : wave64                           ? kWave64FormTypeOffset
