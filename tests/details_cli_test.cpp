@@ -83,6 +83,31 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
   for (const Case& c : cases) EXPECT_EQ(jsonDetails(detailsOf(c.bytes)), c.keys) << c.name;
 }
 
+// The keys the WAV family adds: a finding's values, a Wave64 chunk's GUID, a size from ds64.
+TEST(DetailsFormat, JsonFindingsGuidsAndSizesFromDs64) {
+  const std::string truncated =
+      WaveBuilder().fmtFields(2, 1, 8000, 4096, 256, 4).dataDeclaring(512, 300).bytes();
+  EXPECT_NE(jsonDetails(detailsOf(truncated))
+                .find("\"findings\":[{\"code\":\"data-truncated\",\"offset\":36,"
+                      "\"chunk\":\"data\",\"expected\":512,\"actual\":300}]"),
+            std::string::npos);
+  const std::string w64 =
+      wave64({{"fmt ", WaveBuilder().fmt(1, 1, 8000, 8).bytes().substr(20)}, {"data", "abcd"}});
+  EXPECT_NE(jsonDetails(detailsOf(w64))
+                .find("{\"id\":\"data\",\"guid\":\"61746164-acf3-11d3-8cd1-00c04f8edb8a\","
+                      "\"offset\":80,\"size\":4}"),
+            std::string::npos);
+  const std::string rf64 = WaveBuilder()
+                               .riffId("RF64")
+                               .ds64(0, 4, 0)
+                               .fmt(1, 1, 8000, 8)
+                               .dataDeclaring(0xFFFFFFFF, 4)
+                               .bytes();
+  EXPECT_NE(jsonDetails(detailsOf(rf64))
+                .find("{\"id\":\"data\",\"offset\":72,\"size\":4,\"sizeFrom\":\"ds64\"}"),
+            std::string::npos);
+}
+
 TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
   struct Case {
     const char* name;
