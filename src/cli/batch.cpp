@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-#include "cli/details_reader.h"
 #include "cli/pool_system.h"
 #include "cli/worker_pool.h"
 
@@ -87,8 +86,7 @@ class Prober final : public ChunkProber {
   explicit Prober(const ReportStyle& style, std::unique_ptr<DeviceWatch> watch = nullptr,
                   std::function<void()> onSlowDevice = {})
       : style_(style),
-        details_(style.details),
-        ctx_(boxes_, details_.fileSystem()),
+        ctx_(boxes_),
         watch_(std::move(watch)),
         onSlowDevice_(std::move(onSlowDevice)) {}
 
@@ -100,8 +98,9 @@ class Prober final : public ChunkProber {
       if (item.failure != ErrorNumber::kNone) {
         reportOpenFailure(item, outcome_);
       } else {
-        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
-        details = details_.read(item.path, outcome_);
+        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_),
+                                 style_.details ? WithDetails::kYes : WithDetails::kNo);
+        if (outcome_.details) details = &*outcome_.details;
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
       chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds,
@@ -115,7 +114,6 @@ class Prober final : public ChunkProber {
  private:
   ReportStyle style_;
   DismissingSink boxes_;
-  DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;

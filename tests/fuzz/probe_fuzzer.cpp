@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(ctx.files.lowestFreeNumber() == 1, "every file number released");
 
-  const pelorin::WaveDetails details = pelorin::readWaveDetails(*files.open(path).source);
+  pelorin::OpenResult opened = files.open(path);
+  const pelorin::WaveDetails details = pelorin::readWaveDetails(*opened.file);
   require(!details.data || details.data->present <= size, "the data counted lies in the file");
   require(details.chunks.size() <= pelorin::kMaxDetailChunks, "the walk stays within its limit");
   require(details.metadata.allowance <= pelorin::kMaxRecordWeight,
