@@ -149,7 +149,8 @@ echo
 # The slow-device table: 600 small files behind a passthrough file system (bench/slow_fs.py,
 # run by Debian's python3 with fusepy) that adds 10 ms to every open and every read, as a
 # network share or a busy disk does. Each row is set against a Python loop that makes the
-# probe's calls (stat, open, read, close) on 64 threads; "to a terminal" runs under script(1).
+# probe's calls (stat, open, read, close) on 64 threads (bench/slow_loop.py); "to a terminal"
+# runs under script(1), whose pseudo-terminal costs the loop too.
 slow_device_table() {
   local source="$work/slow-source" mount="$work/slow" fs names
   mkdir "$source" "$mount"
@@ -166,13 +167,9 @@ slow_device_table() {
   names=("${names[@]/#/$mount/}")
   local list="${names[*]}"
   reset_rows
-  add "python3 loop, 64 threads (stat, open, read 128 bytes, close)" "/usr/bin/python3 -c '
-import os, sys
-from concurrent.futures import ThreadPoolExecutor
-def probe(path):
-  os.stat(path)
-  with open(path, \"rb\", buffering=0) as f: f.read(128)
-with ThreadPoolExecutor(64) as pool: list(pool.map(probe, sys.argv[1:]))' $list" 64
+  local loop="/usr/bin/python3 $here/slow_loop.py 64 $list"
+  add "python3 loop, 64 threads (stat, open, read 128 bytes, close)" "$loop" 64
+  add "python3 loop, 64 threads, to a terminal" "script -qec '$loop' /dev/null" 64
   add "pelorin-cli --json" "$cli --json $list" 64
   add "pelorin-cli --json -j64" "$cli --json -j64 $list" 64
   add "pelorin-cli --json, to a terminal" "script -qec '$cli --json $list' /dev/null" 64
@@ -184,11 +181,11 @@ with ThreadPoolExecutor(64) as pool: list(pool.map(probe, sys.argv[1:]))' $list"
   echo
   echo "| program | time (median) | slowest run | median / loop's median | slowest / loop's median |"
   echo "|---|---:|---:|---:|---:|"
-  local loop
-  loop=$(jq '.results[0].median' "$work/slow-device.json")
+  local floor
+  floor=$(jq '.results[0].median' "$work/slow-device.json")
   for i in "${!labels[@]}"; do
-    jq -r --arg label "${labels[$i]}" --argjson loop "$loop" ".results[$i] |
-      \"| \\(\$label) | \\(.median * 1000 | round / 1000) s | \\(.slowest * 1000 | round / 1000) s\" +
+    jq -r --arg row "${labels[$i]}" --argjson loop "$floor" ".results[$i] |
+      \"| \\(\$row) | \\(.median * 1000 | round / 1000) s | \\(.slowest * 1000 | round / 1000) s\" +
       \" | \\(.median / \$loop * 100 | round / 100) | \\(.slowest / \$loop * 100 | round / 100) |\"" \
       "$work/slow-device.json"
   done

@@ -19,8 +19,11 @@ namespace {
 constexpr std::size_t kChunkItems = 64;
 // Items per chunk until a few chunks per prober are written, by when it is known which the
 // device is: a slow one is noticed early, and every worker gets a share of the first files,
-// however many chunks are handed out before the device has answered once.
-constexpr std::size_t kFirstChunkItems = 2;
+// however many chunks are handed out before the device has answered once (fewer items with
+// many probers, who take many chunks at once).
+constexpr std::size_t kFirstChunkItems = 4;
+constexpr std::size_t kFirstChunkItemsOfManyProbers = 2;
+constexpr unsigned kManyProbers = 16;
 constexpr std::size_t kFirstSmallChunks = 8;
 // Items per chunk once the probes wait on the device, when handing chunks around costs nothing
 // next to the device's time: every worker then keeps the device busy until the last file.
@@ -194,11 +197,13 @@ class Writer {
   bool atStart_ = true;
 };
 
+// On a terminal each report shows as soon as it is made.
 Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   Writer writer(options, output, progress);
   Prober prober(styleOf(options));
   Chunk chunk;
-  while (!output.failed() && fill(chunk, inputs, kChunkItems)) {
+  const std::size_t perChunk = output.isTerminal() ? 1 : kChunkItems;
+  while (!output.failed() && fill(chunk, inputs, perChunk)) {
     do {
       prober.probe(chunk);
       writer.write(chunk);
@@ -242,9 +247,9 @@ class Chunks {
 // the end; many otherwise.
 std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written) {
   if (pool.slowDevice()) return kSlowChunkItems;
-  const std::size_t firstSmall =
-      std::max<std::size_t>(kFirstSmallChunks, (pool.size() + 1) * kChunksPerWorker);
-  return written < firstSmall ? kFirstChunkItems : kChunkItems;
+  const std::size_t probers = pool.size() + 1;
+  if (written >= std::max(kFirstSmallChunks, probers * kChunksPerWorker)) return kChunkItems;
+  return probers >= kManyProbers ? kFirstChunkItemsOfManyProbers : kFirstChunkItems;
 }
 
 // Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers. When
