@@ -146,7 +146,7 @@ if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
   add "pelorin-cli --json" "$cli --json $all" 64
   add "pelorin-cli --json -j1" "$cli --json -j1 $all" 1
   add "pelorin-cli --tsv" "$cli --tsv $all" 64
-  [[ $peers == 1 ]] && add "soxi -D" "soxi -D $all" 1
+  if [[ $peers == 1 ]]; then add "soxi -D" "soxi -D $all" 1; fi
   time_rows 0 "$cold_runs" "$work/cold.json" "$drop"
   echo "Cold cache (caches dropped before each of $cold_runs runs; pelorin-cli's default grows to" \
     "64 probers once it sees its probes wait on the device, so it is set against the floor at 64):"
@@ -236,4 +236,6 @@ peak_large=$(peak "$work/large")
 echo "Peak memory of pelorin-cli --json -r (median of 3 runs): ${peak_small} KiB for 1,000 files," \
   "${peak_large} KiB for 100,000 files in 100 folders" \
   "($(awk -v a="$peak_large" -v b="$peak_small" 'BEGIN { printf "%.2f", a / b }') times)."
-echo "ffprobe runs once per file; its row is timed on 200 files and extrapolated to 10,000."
+if [[ $peers == 1 ]]; then
+  echo "ffprobe runs once per file; its row is timed on 200 files and extrapolated to 10,000."
+fi
