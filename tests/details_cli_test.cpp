@@ -39,7 +39,7 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
     std::string keys;
   };
   const Case cases[] = {
-      // Tags: not UTF-8 (one character per byte), UTF-8 (kept), a NUL inside (kept), and a tag
+      // Tags: not UTF-8 (one character per byte), UTF-8 (kept), a NUL inside (the end), and a tag
       // met again (the first stays); a bext text that fills its field has no NUL to end it.
       {"extensible 5.1 with tags",
        WaveBuilder()
@@ -65,11 +65,14 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
        "\"chunks\":[{\"id\":\"fmt \",\"offset\":12,\"size\":40},"
        "{\"id\":\"LIST\",\"offset\":60,\"size\":58},{\"id\":\"bext\",\"offset\":126,\"size\":602},"
        "{\"id\":\"data\",\"offset\":736,\"size\":48}],\"warnings\":[],\"findings\":[],"
-       "\"info\":{\"INAM\":\"Caf\u00E9\",\"IART\":\"Bj\u00F6rk\",\"ICMT\":\"a\\u0000b\"},"
+       "\"info\":{\"INAM\":\"Caf\u00E9\",\"IART\":\"Bj\u00F6rk\",\"ICMT\":\"a\"},"
        "\"bext\":{\"description\":\"Ol\u00E9\",\"originator\":\"" +
            std::string(32, 'o') +
            "\",\"originatorReference\":\"\",\"originationDate\":\"2024-05-01\","
-           "\"originationTime\":\"12:34:56\",\"timeReference\":172800000000,\"version\":1}}\n"},
+           "\"originationTime\":\"12:34:56\",\"timeReference\":172800000000,\"version\":1,"
+           "\"umid\":null,\"loudness\":null,\"codingHistory\":[],\"timeReferenceSeconds\":3600000},"
+           "\"markers\":null,\"sampler\":null,\"instrument\":null,\"acid\":null,\"ixml\":null,"
+           "\"adm\":null,\"cart\":null,\"peak\":null,\"id3\":null,\"xmp\":null,\"md5\":null}\n"},
       {"nothing but a container", std::string("RIFF\x04\0\0\0WAVE", 12),
        ",\"container\":\"RIFF\",\"formatCode\":null,\"formatName\":null,\"blockAlign\":null,"
        "\"byteRate\":null,\"validBitsPerSample\":null,\"samplesPerBlock\":null,"
@@ -78,7 +81,9 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
        "\"durationSource\":null,\"chunks\":[],\"warnings\":[\"no-fmt-chunk\",\"no-data-chunk\"],"
        "\"findings\":[{\"code\":\"no-fmt-chunk\",\"offset\":0,\"chunk\":null,\"expected\":null,"
        "\"actual\":null},{\"code\":\"no-data-chunk\",\"offset\":0,\"chunk\":null,"
-       "\"expected\":null,\"actual\":null}],\"info\":null,\"bext\":null}\n"},
+       "\"expected\":null,\"actual\":null}],\"info\":null,\"bext\":null,\"markers\":null,"
+       "\"sampler\":null,\"instrument\":null,\"acid\":null,\"ixml\":null,\"adm\":null,"
+       "\"cart\":null,\"peak\":null,\"id3\":null,\"xmp\":null,\"md5\":null}\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(jsonDetails(detailsOf(c.bytes)), c.keys) << c.name;
 }
@@ -169,11 +174,10 @@ TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
        "    'fmt ' at 622, 40 bytes\n"
        "    'data' at 670, 48 bytes\n"
        "  Warnings: none\n"
-       "  bext:\n"
+       "  bext: version 1\n"
        "    description: Scene 4\n"
        "    originationDate: 2024-05-01\n"
-       "    timeReference: 0\n"
-       "    version: 1\n"},
+       "    timeReference: 0 samples (0:00:00.000)\n"},
       {"a compressed format without its fact chunk",
        WaveBuilder().fmtFields(2, 1, 8000, 4096, 256, 4).dataDeclaring(512, 300).bytes(),
        "  Container: RIFF, size 336 (the file is 344 bytes)\n"

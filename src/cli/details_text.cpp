@@ -84,35 +84,6 @@ void appendIdentifier(std::string& out, std::string_view bytes) {
   appendDisplayLine(out, bytesToText(bytes));
 }
 
-// h:mm:ss.mmm, rounded to the millisecond, for any duration the details give: up to 2^64 frames
-// at 1 Hz, some 5e15 hours. The hours are counted apart from the rest of the hour, so that no
-// count of milliseconds overflows.
-void appendClock(std::string& out, double seconds) {
-  if (!(seconds >= 0 && seconds < 1e20)) {
-    out.append("unknown");
-    return;
-  }
-  const double inHour = std::fmod(seconds, 3600.0);
-  auto hours = static_cast<std::uint64_t>(std::round((seconds - inHour) / 3600.0));
-  auto ms = static_cast<std::uint64_t>(std::llround(inHour * 1000));
-  if (ms == 3600000) {  // rounded up to the next hour
-    ++hours;
-    ms = 0;
-  }
-  const auto twoDigits = [&](std::uint64_t value) {
-    out.push_back(static_cast<char>('0' + value / 10));
-    out.push_back(static_cast<char>('0' + value % 10));
-  };
-  appendNumber(out, hours);
-  out.push_back(':');
-  twoDigits(ms / 60000 % 60);
-  out.push_back(':');
-  twoDigits(ms / 1000 % 60);
-  out.push_back('.');
-  out.push_back(static_cast<char>('0' + ms / 100 % 10));
-  twoDigits(ms % 100);
-}
-
 void appendContainer(std::string& out, const WaveDetails& d) {
   startLine(out, "Container");
   if (d.container == Container::kUnknown) {
@@ -329,12 +300,6 @@ void appendWarnings(std::string& out, const WaveDetails& d) {
   });
 }
 
-void appendField(std::string& out, std::string_view label, std::string_view text) {
-  out.append(kItemIndent).append(label).append(": ");
-  appendDisplayLine(out, text);
-  out.push_back('\n');
-}
-
 void appendTags(std::string& out, const WaveDetails& d) {
   if (!d.info.empty()) {
     startLine(out, "INFO");
@@ -347,25 +312,35 @@ void appendTags(std::string& out, const WaveDetails& d) {
       out.push_back('\n');
     }
   }
-  if (!d.bext) return;
-  const BroadcastFields& b = *d.bext;
-  startLine(out, "bext");
-  out.push_back('\n');
-  const std::pair<std::string_view, const std::string&> texts[] = {
-      {"description", b.description},
-      {"originator", b.originator},
-      {"originatorReference", b.originatorReference},
-      {"originationDate", b.originationDate},
-      {"originationTime", b.originationTime},
-  };
-  for (const auto& [label, text] : texts) {
-    if (!text.empty()) appendField(out, label, text);
-  }
-  appendField(out, "timeReference", std::to_string(b.timeReference));
-  appendField(out, "version", std::to_string(b.version));
 }
 
 }  // namespace
+
+void appendClock(std::string& out, double seconds) {
+  if (!(seconds >= 0 && seconds < 1e20)) {
+    out.append("unknown");
+    return;
+  }
+  const double inHour = std::fmod(seconds, 3600.0);
+  auto hours = static_cast<std::uint64_t>(std::round((seconds - inHour) / 3600.0));
+  auto ms = static_cast<std::uint64_t>(std::llround(inHour * 1000));
+  if (ms == 3600000) {  // rounded up to the next hour
+    ++hours;
+    ms = 0;
+  }
+  const auto twoDigits = [&](std::uint64_t value) {
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+  };
+  appendNumber(out, hours);
+  out.push_back(':');
+  twoDigits(ms / 60000 % 60);
+  out.push_back(':');
+  twoDigits(ms / 1000 % 60);
+  out.push_back('.');
+  out.push_back(static_cast<char>('0' + ms / 100 % 10));
+  twoDigits(ms % 100);
+}
 
 void appendTextDetails(std::string& out, const WaveDetails& details) {
   appendContainer(out, details);
@@ -375,6 +350,7 @@ void appendTextDetails(std::string& out, const WaveDetails& details) {
   appendChunks(out, details);
   appendWarnings(out, details);
   appendTags(out, details);
+  appendTextMetadata(out, details);
 }
 
 }  // namespace pelorin::cli

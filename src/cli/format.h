@@ -48,6 +48,10 @@ void appendTextReport(std::string& out, const std::string* path, std::string_vie
 /// Appends the block of details that follows a text report: each line indented by two spaces or
 /// more, so that no line can pass for the prompt's, and every text in its display form.
 void appendTextDetails(std::string& out, const WaveDetails& details);
+/// The part of that block from `bext` on: one line or a few for each chunk decoded.
+void appendTextMetadata(std::string& out, const WaveDetails& details);
+/// Seconds as h:mm:ss.mmm, rounded to the millisecond; "unknown" for a negative or huge value.
+void appendClock(std::string& out, double seconds);
 
 /// Appends one report as a JSON object on one line, ending in a line feed; with `details`, their
 /// keys follow the report's.

@@ -151,27 +151,6 @@ void appendJsonInfo(JsonLine& line, const WaveDetails& d) {
   line.raw("}");
 }
 
-void appendJsonBext(JsonLine& line, const WaveDetails& d) {
-  line.key("bext");
-  if (!d.bext) return line.null();
-  const BroadcastFields& b = *d.bext;
-  line.raw("{\"description\":");
-  line.string(b.description);
-  line.key("originator");
-  line.string(b.originator);
-  line.key("originatorReference");
-  line.string(b.originatorReference);
-  line.key("originationDate");
-  line.string(b.originationDate);
-  line.key("originationTime");
-  line.string(b.originationTime);
-  line.key("timeReference");
-  line.integer(b.timeReference);
-  line.key("version");
-  line.integer(b.version);
-  line.raw("}");
-}
-
 }  // namespace
 
 // The keys of the details, after the report's own.
@@ -185,7 +164,7 @@ void appendJsonDetails(JsonLine& line, const WaveDetails& d) {
   appendJsonWarnings(line, d);
   appendJsonFindings(line, d);
   appendJsonInfo(line, d);
-  appendJsonBext(line, d);
+  appendJsonMetadata(line, d);
 }
 
 }  // namespace pelorin::cli

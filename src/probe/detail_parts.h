@@ -89,9 +89,8 @@ void readFact(Reader& reader, const ChunkHeader& chunk, Found& found);
 void workOutDuration(WaveDetails& d, const Found& found);
 void checkFormat(WaveDetails& d, const Found& found);
 
-// The tag family: LIST (its INFO tags) and "bext".
+// The tag family: LIST, its INFO tags here, its labels, notes and regions in chunk_bodies.h.
 void readList(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found& found);
-void readBext(Reader& reader, const ChunkHeader& chunk, WaveDetails& d);
 
 // The walk: every chunk header from the first, each body read through readBodyOf().
 void walkChunks(Reader& reader, WaveDetails& d, Found& found);

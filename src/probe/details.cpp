@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "probe/chunk_bodies.h"
 #include "probe/detail_parts.h"
 
 namespace pelorin {
@@ -164,6 +165,7 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   checkDataAndSizes(d, found);
   checkDs64(d, found);
   detail::checkFormat(d, found);
+  finishMetadata(d);
   d.readFailed = reader.failed();
   warnIf(d, d.readFailed, Warning::kReadFailed, reader.failedAt());
   sortFindings(d);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "probe/chunk_iterator.h"
+#include "probe/metadata.h"
 #include "runtime/file_system.h"
 
 namespace pelorin {
@@ -165,6 +166,7 @@ struct WaveDetails {
   std::vector<Finding> findings;  // in the order of the codes, then of the offsets
   std::vector<InfoTag> info;
   std::optional<BroadcastFields> bext;
+  ChunkMetadata metadata;
 
   bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
   /// Calls `visit` with each warning set, in the order of the codes.

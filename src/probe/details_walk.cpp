@@ -4,6 +4,7 @@
 // a chunk's body is handed to the reader of its kind.
 #include <algorithm>
 
+#include "probe/chunk_bodies.h"
 #include "probe/detail_parts.h"
 
 namespace pelorin::detail {
@@ -143,8 +144,8 @@ void readBodyOf(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found&
     readFact(reader, chunk, found);
   } else if (id == "LIST") {
     readList(reader, chunk, d, found);
-  } else if (id == "bext") {
-    readBext(reader, chunk, d);
+  } else if (const std::optional<std::size_t> cap = metadataBodyCap(chunk, d)) {
+    decodeMetadataBody(chunk, readKeptBody(reader, chunk, *cap, d), reader.order, d);
   }
 }
 

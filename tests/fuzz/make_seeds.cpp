@@ -10,6 +10,47 @@
 using pelorin::le32;
 using pelorin::WaveBuilder;
 
+namespace {
+
+// A file that holds every chunk the details decode: markers with a label, note and region, a
+// sampler loop, an instrument, an acid chunk, a version 2 bext with a coding history, ADM
+// tracks and XML, a cart, peaks, an ID3 tag in UTF-16 and XMP.
+std::string everyChunk() {
+  std::string bext(602, '\0');
+  bext[346] = 2;
+  bext[348] = 6;
+  bext += "A=PCM,F=8000\r\n";
+  const std::string title = std::string("\x01\xFF\xFEO\0k\0", 7);
+  const std::string id3 = std::string("ID3\x03\0\0\0\0\0\x1B", 10) + "TIT2" + std::string(3, '\0') +
+                          "\x07" + std::string(2, '\0') + title + "COMM" + std::string(6, '\0');
+  std::string cart(2048, '\0');
+  cart.replace(0, 4, "0101");
+  cart.replace(684, 8, "SEC1" + le32(100));
+  return WaveBuilder()
+      .fmt(1, 1, 8000, 8)
+      .chunk("cue ", le32(2) + le32(1) + le32(0) + "data" + le32(0) + le32(0) + le32(0) + le32(2) +
+                         le32(4) + "data" + le32(0) + le32(0) + le32(4))
+      .chunk("LIST", "adtllabl" + le32(10) + le32(1) + "Verse" + std::string(1, '\0') + "note" + le32(4) +
+                         le32(1) + "ltxt" + le32(24) + le32(2) + le32(4) + "rgn " +
+                         std::string(8, '\0') + "text")
+      .chunk("smpl", std::string(28, '\0') + le32(1) + le32(0) + le32(1) + le32(0) + le32(2) +
+                         le32(6) + le32(0) + le32(0))
+      .chunk("inst", std::string("\x3C\xF6\x03\x00\x7F\x01\x7F", 7))
+      .chunk("acid", le32(3) + std::string(20, '\0'))
+      .chunk("bext", bext)
+      .chunk("chna", std::string("\x01\x00\x01\x00\x01\x00", 6) + std::string(38, 'a'))
+      .chunk("axml", "<a/>")
+      .chunk("cart", cart)
+      .chunk("PEAK", le32(1) + le32(0) + le32(0x3F000000) + le32(3))
+      .chunk("id3 ", id3)
+      .chunk("_PMX", "<x/>")
+      .listInfo({{"INAM", "n"}})
+      .data(8)
+      .bytes();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: pelorin-fuzz-seeds FOLDER\n");
@@ -73,6 +114,7 @@ int main(int argc, char** argv) {
                    .fmt(1, 1, 8000, 8)
                    .data(8)
                    .bytes()},
+      {"every-chunk", everyChunk()},
   };
   try {
     for (const auto& [name, bytes] : seeds)

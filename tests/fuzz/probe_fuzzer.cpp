@@ -1,14 +1,16 @@
 // Runs the real probe on arbitrary file contents and checks what must hold for any input:
 // exactly one report; an information report whose "Length =" line is the number text of the
 // returned value; every other report returning 0; no file number left open. Then reads the
-// details of the same bytes: the data they count lies in the file and the walk stays within its
-// limit. The bytes come from memory, so that no file or descriptor is needed per input.
+// details of the same bytes: the data they count lies in the file, the walk stays within its
+// limit, and what the metadata decoders keep within theirs. The bytes come from memory, so that no
+// file or descriptor is needed per input.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "probe/details.h"
+#include "probe/field_text.h"
 #include "probe/sondur.h"
 #include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
@@ -64,5 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const pelorin::WaveDetails details = pelorin::readWaveDetails(*opened.file);
   require(!details.data || details.data->present <= size, "the data counted lies in the file");
   require(details.chunks.size() <= pelorin::kMaxDetailChunks, "the walk stays within its limit");
+  require(details.metadata.allowance <= pelorin::kMaxRecordWeight,
+          "the texts and lists stay within the record's allowance");
+  for (const pelorin::InfoTag& tag : details.info) {
+    require(tag.text.size() <= pelorin::kMaxFieldTextBytes, "no text beyond its cap");
+  }
   return 0;
 }
