@@ -165,10 +165,10 @@ void DetailsOfFourMiBOfTags(benchmark::State& state) {
   }
   pelorin::MemoryFileSystem files;
   files.add("/memory/tags.wav", builder.fmt(1, 1, 8000, 8).data(8).bytes());
-  const auto source = files.open("/memory/tags.wav").source;
+  pelorin::OpenResult opened = files.open("/memory/tags.wav");
   pelorin::WaveDetails details;
   for (auto _ : state) {
-    details = pelorin::readWaveDetails(*source, std::move(details));
+    details = pelorin::readWaveDetails(*opened.file, std::move(details));
     benchmark::DoNotOptimize(details.info.size());
   }
 }

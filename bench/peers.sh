@@ -15,6 +15,7 @@ runs=${RUNS:-40}            # warm, for the programs that take milliseconds
 slow_runs=${SLOW_RUNS:-5}   # warm, for those that take seconds
 cold_runs=${COLD_RUNS:-10}  # cold: every run starts from empty caches
 peers=${PEERS:-1}           # PEERS=0: the floors and pelorin-cli alone
+slow_device_runs=${SLOW_DEVICE_RUNS:-15}  # the slow device's rounds
 cores=$(nproc)
 
 "$root/tools/install-deps" bench >/dev/null
@@ -76,7 +77,8 @@ time_rows() {
   jq -s '{ results: [ range(0; .[0].results | length) as $i
                       | [ .[].results[$i].times[0] ] | sort
                       | { median: (if length % 2 == 1 then .[length / 2 | floor]
-                                   else (.[length / 2 - 1] + .[length / 2]) / 2 end) } ] }' \
+                                   else (.[length / 2 - 1] + .[length / 2]) / 2 end),
+                          slowest: max } ] }' \
     "$work"/round-*.json >"$3"
   rm -f "$work"/round-*.json
 }
@@ -144,7 +146,7 @@ if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
   add "pelorin-cli --json" "$cli --json $all" 64
   add "pelorin-cli --json -j1" "$cli --json -j1 $all" 1
   add "pelorin-cli --tsv" "$cli --tsv $all" 64
-  [[ $peers == 1 ]] && add "soxi -D" "soxi -D $all" 1
+  if [[ $peers == 1 ]]; then add "soxi -D" "soxi -D $all" 1; fi
   time_rows 0 "$cold_runs" "$work/cold.json" "$drop"
   echo "Cold cache (caches dropped before each of $cold_runs runs; pelorin-cli's default grows to" \
     "64 probers once it sees its probes wait on the device, so it is set against the floor at 64):"
@@ -153,6 +155,53 @@ if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
 else
   echo "Cold cache: skipped, the caches cannot be dropped here (/proc/sys/vm/drop_caches needs root)."
 fi
+echo
+
+# The slow-device table: 600 small files behind a passthrough file system (bench/slow_fs.py,
+# run by Debian's python3 with fusepy) that adds 10 ms to every open and every read, as a
+# network share or a busy disk does. Each row is set against a Python loop that makes the
+# probe's calls (stat, open, read, close) on 64 threads (bench/slow_loop.py); "to a terminal"
+# runs under script(1), whose pseudo-terminal costs the loop too.
+slow_device_table() {
+  local source="$work/slow-source" mount="$work/slow" fs names
+  mkdir "$source" "$mount"
+  "$work/make_files" "$source" 600
+  /usr/bin/python3 "$here/slow_fs.py" "$source" "$mount" 10 &
+  fs=$!
+  for _ in $(seq 50); do mountpoint -q "$mount" && break; sleep 0.1; done
+  if ! mountpoint -q "$mount"; then
+    kill "$fs"
+    echo "Slow device: skipped, no FUSE file system can be mounted here."
+    return
+  fi
+  mapfile -t names < <(cd "$mount" && ls)
+  names=("${names[@]/#/$mount/}")
+  local list="${names[*]}"
+  reset_rows
+  local loop="/usr/bin/python3 $here/slow_loop.py 64 $list"
+  add "python3 loop, 64 threads (stat, open, read 128 bytes, close)" "$loop" 64
+  add "python3 loop, 64 threads, to a terminal" "script -qec '$loop' /dev/null" 64
+  add "pelorin-cli --json" "$cli --json $list" 64
+  add "pelorin-cli --json -j64" "$cli --json -j64 $list" 64
+  add "pelorin-cli --json, to a terminal" "script -qec '$cli --json $list' /dev/null" 64
+  add "pelorin-cli --json -j64, to a terminal" "script -qec '$cli --json -j64 $list' /dev/null" 64
+  time_rows 0 "$slow_device_runs" "$work/slow-device.json"
+  fusermount3 -u "$mount"
+  wait "$fs" || true
+  echo "Slow device (600 files, 10 ms added to every open and read; $slow_device_runs rounds):"
+  echo
+  echo "| program | time (median) | slowest run | median / loop's median | slowest / loop's median |"
+  echo "|---|---:|---:|---:|---:|"
+  local floor
+  floor=$(jq '.results[0].median' "$work/slow-device.json")
+  for i in "${!labels[@]}"; do
+    jq -r --arg row "${labels[$i]}" --argjson loop "$floor" ".results[$i] |
+      \"| \\(\$row) | \\(.median * 1000 | round / 1000) s | \\(.slowest * 1000 | round / 1000) s\" +
+      \" | \\(.median / \$loop * 100 | round / 100) | \\(.slowest / \$loop * 100 | round / 100) |\"" \
+      "$work/slow-device.json"
+  done
+}
+slow_device_table
 echo
 
 # System calls per probed file: a run over 1,000 files minus a run over 1, divided by 999,
@@ -187,4 +236,6 @@ peak_large=$(peak "$work/large")
 echo "Peak memory of pelorin-cli --json -r (median of 3 runs): ${peak_small} KiB for 1,000 files," \
   "${peak_large} KiB for 100,000 files in 100 folders" \
   "($(awk -v a="$peak_large" -v b="$peak_small" 'BEGIN { printf "%.2f", a / b }') times)."
-echo "ffprobe runs once per file; its row is timed on 200 files and extrapolated to 10,000."
+if [[ $peers == 1 ]]; then
+  echo "ffprobe runs once per file; its row is timed on 200 files and extrapolated to 10,000."
+fi

@@ -119,6 +119,24 @@ TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
   }
 }
 
+TEST_F(Cli, JsonIdentifiersEscapeWhatJsonMustAndShowHighBytesAsCharacters) {
+  struct Case {
+    const char* formType;
+    const char* json;
+  };
+  for (const Case& c : {Case{"W\"AV", "W\\\"AV"}, Case{"W\\AV", "W\\\\AV"},
+                        Case{"W\xE9"
+                             "AV",
+                             "W\xC3\xA9"
+                             "AV"}}) {
+    const std::string file =
+        dir.write("id.wav", WaveBuilder().formType(c.formType).fmt(1, 1, 8000, 8).data(8).bytes());
+    const auto run = runCli({"--json", file});
+    EXPECT_NE(run.out.find("\"formType\":\"" + std::string(c.json) + "\","), std::string::npos)
+        << run.out;
+  }
+}
+
 TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {
   const std::string shortOne =
       dir.write("s.wav", WaveBuilder().fmt(1, 2, 44100, 16).data(1).bytes());

@@ -16,9 +16,13 @@ namespace {
 
 // Items per chunk: enough that handing chunks around costs little next to probing them.
 constexpr std::size_t kChunkItems = 64;
-// Items per chunk of a run's first chunks, one or more per prober, until it is known which the
-// device is: a slow one is noticed early, and every worker gets a chunk of the first.
+// Items per chunk until a few chunks per prober are written, by when it is known which the
+// device is: a slow one is noticed early, and every worker gets a share of the first files,
+// however many chunks are handed out before the device has answered once (fewer items with
+// many probers, who take many chunks at once).
 constexpr std::size_t kFirstChunkItems = 4;
+constexpr std::size_t kFirstChunkItemsOfManyProbers = 2;
+constexpr unsigned kManyProbers = 16;
 constexpr std::size_t kFirstSmallChunks = 8;
 // Items per chunk once the probes wait on the device, when handing chunks around costs nothing
 // next to the device's time: every worker then keeps the device busy until the last file.
@@ -204,11 +208,13 @@ class Writer {
   bool atStart_ = true;
 };
 
+// On a terminal each report shows as soon as it is made.
 Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   Writer writer(options, output, progress);
   Prober prober(styleOf(options));
   Chunk chunk;
-  while (!output.failed() && fill(chunk, inputs, kChunkItems)) {
+  const std::size_t perChunk = output.isTerminal() ? 1 : kChunkItems;
+  while (!output.failed() && fill(chunk, inputs, perChunk)) {
     do {
       prober.probe(chunk);
       writer.write(chunk);
@@ -235,21 +241,26 @@ class Chunks {
   void retireOldest() {
     free_.push_back(inFlight_.front());
     inFlight_.pop_front();
+    ++written_;
   }
+  /// The chunks written whole so far.
+  std::size_t written() const { return written_; }
 
  private:
+  std::size_t written_ = 0;
   std::vector<std::unique_ptr<Chunk>> made_;
   std::deque<Chunk*> inFlight_;
   std::vector<Chunk*> free_;
 };
 
-// Items for the next chunk: few while the device is unknown, so that every worker gets one of
-// the first chunks; one at a time on a slow device, so that no worker is left with several at
+// Items for the next chunk: few while the device is unknown, so that every worker gets some of
+// the first files; one at a time on a slow device, so that no worker is left with several at
 // the end; many otherwise.
-std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t handedOut) {
+std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written) {
   if (pool.slowDevice()) return kSlowChunkItems;
-  const std::size_t firstSmall = std::max<std::size_t>(kFirstSmallChunks, pool.size() + 1);
-  return handedOut < firstSmall ? kFirstChunkItems : kChunkItems;
+  const std::size_t probers = pool.size() + 1;
+  if (written >= std::max(kFirstSmallChunks, probers * kChunksPerWorker)) return kChunkItems;
+  return probers >= kManyProbers ? kFirstChunkItemsOfManyProbers : kFirstChunkItems;
 }
 
 // Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers. When
@@ -277,10 +288,10 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     if (oldest.paused) return pool.resume(&oldest);
     chunks.retireOldest();
   };
-  for (std::size_t handedOut = 0;; ++handedOut) {
+  for (;;) {
     while (chunks.inFlight() >= mostInFlight()) writeOldest();
     Chunk& chunk = chunks.takeFree();
-    if (output.failed() || !fill(chunk, inputs, itemsForNextChunk(pool, handedOut))) {
+    if (output.failed() || !fill(chunk, inputs, itemsForNextChunk(pool, chunks.written()))) {
       chunks.giveBack(chunk);
       break;
     }

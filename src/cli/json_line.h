@@ -118,8 +118,18 @@ class JsonLine {
     length_ += static_cast<std::size_t>(to - start);
   }
 
-  // An identifier's bytes as characters U+0000 to U+00FF.
+  // An identifier's bytes as characters U+0000 to U+00FF. Printable ASCII that JSON need not
+  // escape, which nearly every identifier is, is written as it stands.
   void identifier(std::string_view bytes) {
+    const auto plain = [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; };
+    if (std::all_of(bytes.begin(), bytes.end(), plain)) {
+      char* to = room(bytes.size() + 2);
+      to[0] = '"';
+      std::memcpy(to + 1, bytes.data(), bytes.size());
+      to[bytes.size() + 1] = '"';
+      length_ += bytes.size() + 2;
+      return;
+    }
     if (isAscii(bytes)) return string(bytes);
     scratch_.text.clear();
     appendBytesText(scratch_.text, bytes);
