@@ -67,13 +67,14 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
        "\"bext\":{\"description\":\"Ol\u00E9\",\"originator\":\"" +
            std::string(32, 'o') +
            "\",\"originatorReference\":\"\",\"originationDate\":\"2024-05-01\","
-           "\"originationTime\":\"12:34:56\",\"timeReference\":172800000000,\"version\":1}}\n"},
+           "\"originationTime\":\"12:34:56\",\"timeReference\":172800000000,\"version\":1},"
+           "\"ixml\":null,\"md5\":null}\n"},
       {"nothing but a container", std::string("RIFF\x04\0\0\0WAVE", 12),
        ",\"container\":\"RIFF\",\"formatCode\":null,\"formatName\":null,\"blockAlign\":null,"
        "\"byteRate\":null,\"validBitsPerSample\":null,\"channelMask\":null,"
        "\"channelLayout\":null,\"subFormat\":null,\"frames\":null,\"durationSeconds\":null,"
        "\"durationSource\":null,\"chunks\":[],\"warnings\":[\"no-fmt-chunk\",\"no-data-chunk\"],"
-       "\"info\":null,\"bext\":null}\n"},
+       "\"info\":null,\"bext\":null,\"ixml\":null,\"md5\":null}\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(jsonDetails(detailsOf(c.bytes)), c.keys) << c.name;
 }

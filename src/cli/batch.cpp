@@ -62,9 +62,9 @@ void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
 
 // Text reports name their files where the arguments can give more than one, whatever they turn
 // out to hold.
-ReportStyle styleOf(const Options& options) {
+ReportStyle styleOf(const Options& options, Progress& progress) {
   const bool severalFiles = options.paths.size() >= 2 || options.recursive || options.filesFrom;
-  return {options.format, severalFiles, options.details};
+  return {options.format, severalFiles, options.details, options.verifyMd5, &progress};
 }
 
 // What the run's tally needs of one report.
@@ -90,7 +90,7 @@ class Prober {
   /// `onSlowDevice`, where given, is called once a chunk's probes are seen to wait on the device.
   explicit Prober(const ReportStyle& style, std::function<void()> onSlowDevice = {})
       : style_(style),
-        details_(style.details),
+        details_(style.details, style.verifyMd5, style.hashProgress),
         ctx_(boxes_, details_.fileSystem()),
         onSlowDevice_(std::move(onSlowDevice)) {}
 
@@ -216,7 +216,7 @@ class Writer {
 Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress,
                   std::size_t perChunk) {
   Writer writer(options, output, progress);
-  Prober prober(styleOf(options));
+  Prober prober(styleOf(options, progress));
   Chunk chunk;
   while (!output.failed() && fill(chunk, inputs, perChunk)) {
     prober.probe(chunk);
@@ -360,8 +360,8 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
                       unsigned probers, unsigned growTo) {
   Writer writer(options, output, progress);
   std::vector<std::unique_ptr<Chunk>> chunks;  // every chunk made; outlives the pool's workers
-  WorkerPool pool(probers - 1, growTo - 1, styleOf(options));
-  Prober own(styleOf(options), [&pool] { pool.growForSlowDevice(); });
+  WorkerPool pool(probers - 1, growTo - 1, styleOf(options, progress));
+  Prober own(styleOf(options, progress), [&pool] { pool.growForSlowDevice(); });
   // A few chunks in flight per prober, whatever the pool has grown to. Free chunks are taken
   // last-in first-out, so that a run reuses the same few chunks' room.
   const auto mostInFlight = [&] {

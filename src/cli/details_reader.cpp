@@ -52,7 +52,8 @@ class DetailsReader::RetainingFileSystem final : public FileSystem {
   std::shared_ptr<ByteSource> kept_;
 };
 
-DetailsReader::DetailsReader(bool enabled) : system_(makeSystemFileSystem()) {
+DetailsReader::DetailsReader(bool enabled, bool verifyMd5, HashProgress* hashProgress)
+    : system_(makeSystemFileSystem()), verifyMd5_(verifyMd5), hashProgress_(hashProgress) {
   if (enabled) retaining_ = std::make_unique<RetainingFileSystem>(*system_);
 }
 
@@ -69,6 +70,7 @@ const WaveDetails* DetailsReader::read(const std::string& path, const ProbeOutco
   // A file that opened for the probe and then failed to open again has nothing to read.
   if (!source) return nullptr;
   details_ = readWaveDetails(*source, std::move(details_));
+  if (verifyMd5_) verifyDataMd5(*source, details_, hashProgress_);
   return &details_;
 }
 

@@ -15,8 +15,11 @@ namespace pelorin::cli {
 /// keeps a share of the source the probe's binary open was handed, until read() takes it.
 class DetailsReader {
  public:
-  /// Without `enabled`, fileSystem() is the system's as it is and read() gives nothing.
-  explicit DetailsReader(bool enabled);
+  /// Without `enabled`, fileSystem() is the system's as it is and read() gives nothing. With
+  /// `verifyMd5`, read() also hashes each file's data, telling `hashProgress` (where given) how
+  /// far it has come.
+  explicit DetailsReader(bool enabled, bool verifyMd5 = false,
+                         HashProgress* hashProgress = nullptr);
   ~DetailsReader();
   DetailsReader(const DetailsReader&) = delete;
   DetailsReader& operator=(const DetailsReader&) = delete;
@@ -36,6 +39,8 @@ class DetailsReader {
   std::unique_ptr<FileSystem> system_;
   std::unique_ptr<RetainingFileSystem> retaining_;  // null when disabled
   WaveDetails details_;
+  bool verifyMd5_;
+  HashProgress* hashProgress_;
 };
 
 }  // namespace pelorin::cli

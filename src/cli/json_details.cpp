@@ -1,5 +1,7 @@
 #include "cli/json_details.h"
 
+#include "cli/ixml_md5_format.h"
+
 namespace pelorin::cli {
 
 namespace {
@@ -143,6 +145,8 @@ void appendJsonDetails(JsonLine& line, const WaveDetails& d) {
   appendJsonWarnings(line, d);
   appendJsonInfo(line, d);
   appendJsonBext(line, d);
+  appendJsonIxml(line, d);
+  appendJsonMd5(line, d);
 }
 
 }  // namespace pelorin::cli

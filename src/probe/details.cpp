@@ -188,6 +188,10 @@ void readBodyOf(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found&
     readList(reader, chunk, d);
   } else if (isId(chunk.id, "bext") && !d.bext) {
     readBext(reader, chunk, d);
+  } else if (isId(chunk.id, "iXML") && !d.ixml) {
+    readIxml([&reader](auto... read) { return reader.read(read...); }, chunk, d);
+  } else if (isId(chunk.id, "MD5 ") && !d.md5) {
+    readMd5Chunk([&reader](auto... read) { return reader.read(read...); }, chunk, d);
   }
 }
 
@@ -334,6 +338,7 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   workOutDuration(d, found);
   checkDataAndSizes(d, found);
   checkFormat(d);
+  checkIxml(d);
   d.readFailed = reader.failed();
   return d;
 }

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "probe/data_md5.h"
+#include "probe/ixml.h"
 #include "runtime/file_system.h"
 
 namespace pelorin {
@@ -161,6 +163,8 @@ struct WaveDetails {
   std::vector<Finding> findings;  // in the order of the codes, then of the offsets
   std::vector<InfoTag> info;
   std::optional<BroadcastFields> bext;
+  std::optional<IxmlFields> ixml;
+  std::optional<Md5Fields> md5;  // the "MD5 " chunk's, and the data's where verified
 
   bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
   /// Records a warning and its finding.

@@ -2,7 +2,8 @@
 // exactly one report; an information report whose "Length =" line is the number text of the
 // returned value; every other report returning 0; no file number left open. Then reads the
 // details of the same bytes: the data they count lies in the file and the walk stays within its
-// limit. The bytes come from memory, so that no file or descriptor is needed per input.
+// limit; and hashes the data they count. The bytes come from memory, so that no file or descriptor
+// is needed per input.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,8 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(ctx.files.lowestFreeNumber() == 1, "every file number released");
 
-  const pelorin::WaveDetails details = pelorin::readWaveDetails(*files.open(path).source);
+  const auto source = files.open(path).source;
+  pelorin::WaveDetails details = pelorin::readWaveDetails(*source);
   require(!details.data || details.data->present <= size, "the data counted lies in the file");
   require(details.chunks.size() <= pelorin::kMaxDetailChunks, "the walk stays within its limit");
+  pelorin::verifyDataMd5(*source, details);
+  require(details.md5 && details.md5->verified, "the data's hash is taken");
   return 0;
 }
