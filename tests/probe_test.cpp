@@ -2,7 +2,10 @@
 
 #include <filesystem>
 
+#include "probe/chunk_walk.h"
+#include "runtime/file.h"
 #include "runtime/little_endian.h"
+#include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
 #include "support.h"
 #include "wave_builder.h"
@@ -215,6 +218,54 @@ TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {
   const auto beyond = probeBytes(withEmptyChunks(1024));
   EXPECT_EQ(beyond.outcome.report, Report::kInformation);
   EXPECT_NE(beyond.outcome.values.dataSize, 8000u);
+}
+
+// Files in memory whose reads fail where they reach past `limit`; counts the failed reads.
+class FailingPast final : public FileSystem {
+ public:
+  FailingPast(std::string bytes, std::int64_t limit) : limit_(limit) {
+    files_.add("/f.wav", std::move(bytes));
+  }
+  OpenResult open(const std::string& path) override {
+    OpenResult opened = files_.open(path);
+    if (opened.source) opened.source = std::make_unique<Source>(std::move(opened.source), *this);
+    return opened;
+  }
+  OpenResult reopen(const std::string& path) override { return open(path); }
+  LengthResult length(const std::string& path) override { return files_.length(path); }
+  int failures = 0;
+
+ private:
+  struct Source final : ByteSource {
+    Source(std::unique_ptr<ByteSource> inner, FailingPast& owner)
+        : inner(std::move(inner)), owner(owner) {}
+    std::int64_t length() const override { return inner->length(); }
+    bool read(std::int64_t offset, char* out, std::size_t count) override {
+      if (offset + static_cast<std::int64_t>(count) <= owner.limit_)
+        return inner->read(offset, out, count);
+      ++owner.failures;
+      return false;
+    }
+    std::unique_ptr<ByteSource> inner;
+    FailingPast& owner;
+  };
+  MemoryFileSystem files_;
+  std::int64_t limit_;
+};
+
+TEST(Probe, WalkStopsAtTheFirstFailedRead) {
+  WaveBuilder empties;
+  for (int i = 0; i < 100; ++i) empties.chunk("none", "");
+  const std::string bytes = empties.fmt(1, 1, 8000, 8).data(8).bytes();
+  FailingPast files(bytes, 200);
+  testing::RecordingSink sink;
+  RuntimeContext ctx(sink, files);
+  OnErrorResumeNext resumeNext(ctx);
+  FileOpen(ctx, 1, "/f.wav", OpenMode::kBinary);
+  const ChunkPositions found = WalkChunks(ctx, 1, static_cast<std::int64_t>(bytes.size()));
+  EXPECT_EQ(found.fmt, 0);
+  EXPECT_NE(ctx.Err.Number, 0);
+  EXPECT_EQ(files.failures, 1);
 }
 
 TEST(Probe, LengthCountsOnlyTheDataBytesTheFileHolds) {

@@ -12,12 +12,13 @@
 
 namespace pelorin::cli {
 
-/// One line on stderr that tells how a long run is going: the files done, the files per second
-/// and the time elapsed, redrawn a few times a second and cleared at the end. By default it
-/// shows only when stderr is a terminal and the run has lasted over a second; --progress shows
-/// it from the start wherever stderr goes, --no-progress never. A line the terminal cannot take
-/// at once is dropped, never waited for: progress must not slow the run. While a file's data is
-/// hashed, the line also shows the MiB hashed, and is redrawn as the hash goes on.
+/// One line on stderr that tells how a long run is going: the files done (of how many, and what
+/// share, when the number is known), the files per second and the time elapsed, redrawn a few times
+/// a second and cleared at the end. By default it shows only when stderr is a terminal and the run
+/// has lasted over a second; --progress shows it from the start wherever stderr goes, --no-progress
+/// never. A line the terminal cannot take at once is dropped, never waited for: progress must not
+/// slow the run. While a file's data is hashed, the line also shows the MiB hashed, and is redrawn
+/// as the hash goes on.
 ///
 /// hashed() may be called from any thread that probes; the rest only from the thread that writes
 /// the reports.
@@ -25,8 +26,10 @@ class Progress final : public HashProgress {
  public:
   using Clock = std::chrono::steady_clock;
 
-  /// Progress on `err` (null for none) of a run whose reports go to `out`.
-  Progress(ProgressMode mode, OutputStream* err, const OutputStream& out);
+  /// Progress on `err` (null for none) of a run whose reports go to `out`, of `total` files
+  /// where that number is known before the run.
+  Progress(ProgressMode mode, OutputStream* err, const OutputStream& out,
+           std::optional<std::uint64_t> total = std::nullopt);
 
   /// Call as reports are done, with the number of files done so far.
   void update(std::uint64_t filesDone) { update(filesDone, Clock::now()); }
@@ -51,6 +54,7 @@ class Progress final : public HashProgress {
 
  private:
   void draw(Clock::time_point now);
+  std::string filesText(std::uint64_t filesDone) const;
   void send(const std::string& text);
 
   struct Hashing {
@@ -60,6 +64,7 @@ class Progress final : public HashProgress {
 
   OutputStream* err_ = nullptr;  // null: no progress
   bool sharesTerminal_ = false;
+  std::optional<std::uint64_t> total_;
   Clock::time_point start_;
   Clock::time_point firstDraw_;  // when the line may first show
   Clock::time_point nextDraw_;   // when it is next redrawn

@@ -9,8 +9,6 @@ namespace pelorin {
 
 namespace {
 
-constexpr std::int64_t kHeaderLength = 8;
-
 std::string digestHex(const Md5Digest& digest) {
   std::string hex;
   appendDigestHex(hex, digest);
@@ -39,6 +37,14 @@ Hashed hashRange(ByteSource& file, std::int64_t offset, std::uint64_t length,
   return {false, md5.finish()};
 }
 
+// Where the data chunk's bytes start: after its header, whose length the container decides.
+std::int64_t dataBodyOffset(const WaveDetails& d) {
+  for (const ChunkHeader& chunk : d.chunks) {
+    if (chunk.offset == d.data->offset) return chunk.bodyOffset;
+  }
+  return d.data->offset + 8;
+}
+
 // Findings stay in the order of their codes, then of their offsets, whatever step added them.
 void orderFindings(WaveDetails& d) {
   std::stable_sort(d.findings.begin(), d.findings.end(), [](const Finding& a, const Finding& b) {
@@ -52,8 +58,8 @@ void readMd5Chunk(const BodyRead& read, const ChunkHeader& chunk, WaveDetails& d
   Md5Fields& m = d.md5.emplace();
   m.offset = chunk.offset;
   Md5Digest bytes;
-  if (chunk.size < bytes.size()) return;
-  read(chunk.offset + kHeaderLength, reinterpret_cast<char*>(bytes.data()), bytes.size());
+  if (chunk.bodySize < bytes.size()) return;
+  read(chunk.bodyOffset, reinterpret_cast<char*>(bytes.data()), bytes.size());
   if (order == ByteOrder::kLittle) std::reverse(bytes.begin(), bytes.end());
   m.stored = bytes;
 }
@@ -62,7 +68,7 @@ void verifyDataMd5(ByteSource& file, WaveDetails& d, HashProgress* progress) {
   Md5Fields& m = d.md5 ? *d.md5 : d.md5.emplace();
   m.verified = true;
   if (!d.data) return;
-  const std::int64_t dataOffset = d.data->offset + kHeaderLength;
+  const std::int64_t dataOffset = dataBodyOffset(d);
   const Hashed hashed = hashRange(file, dataOffset, d.data->present, progress);
   m.computed = hashed.digest;
   if (hashed.readFailed) {

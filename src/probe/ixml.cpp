@@ -17,7 +17,6 @@ namespace pelorin {
 
 namespace {
 
-constexpr std::int64_t kHeaderLength = 8;
 // Bytes handed to the parser at a time, and looked at at a time for the padding at the end.
 constexpr std::size_t kParsePiece = 64 * 1024;
 constexpr std::size_t kTailPiece = 4 * 1024;
@@ -325,10 +324,10 @@ struct ParserFree {
 void readIxml(const BodyRead& read, const ChunkHeader& chunk, WaveDetails& d) {
   IxmlFields& x = d.ixml.emplace();
   x.offset = chunk.offset;
-  const std::int64_t bodyOffset = chunk.offset + kHeaderLength;
+  const std::int64_t bodyOffset = chunk.bodyOffset;
   const auto inFile =
       static_cast<std::uint64_t>(std::max<std::int64_t>(d.fileLength - bodyOffset, 0));
-  const std::uint64_t available = std::min<std::uint64_t>(chunk.size, inFile);
+  const std::uint64_t available = std::min(chunk.bodySize, inFile);
   const std::uint64_t length = withoutPadding(read, bodyOffset, std::min(available, kMaxIxmlBytes));
   const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
   if (!parser) return;
