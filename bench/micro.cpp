@@ -152,6 +152,29 @@ void DetailsOfACanonicalFile(benchmark::State& state) {
 }
 BENCHMARK(DetailsOfACanonicalFile);
 
+// Four LIST chunks of 1 MiB, each of about 131,000 tags with identifiers all different: the
+// tags met are looked up once each, so the time grows with the bytes, not with their square.
+void DetailsOfFourMiBOfTags(benchmark::State& state) {
+  pelorin::WaveBuilder builder;
+  std::uint32_t id = 0x41000000;
+  for (int list = 0; list < 4; ++list) {
+    std::string body = "INFO";
+    for (std::size_t bytes = 12; bytes <= (1u << 20); bytes += 8) {
+      body += pelorin::le32(id++) + pelorin::le32(0);
+    }
+    builder.chunk("LIST", body);
+  }
+  pelorin::MemoryFileSystem files;
+  files.add("/memory/tags.wav", builder.fmt(1, 1, 8000, 8).data(8).bytes());
+  const auto source = files.open("/memory/tags.wav").source;
+  pelorin::WaveDetails details;
+  for (auto _ : state) {
+    details = pelorin::readWaveDetails(*source, std::move(details));
+    benchmark::DoNotOptimize(details.info.size());
+  }
+}
+BENCHMARK(DetailsOfFourMiBOfTags)->Unit(benchmark::kMillisecond);
+
 void JsonLineWithDetails(benchmark::State& state) {
   const pelorin::ProbeOutcome outcome = probedOnce();
   pelorin::MemoryFileSystem files;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/format.h"
+#include "cli/json_line.h"
 #include "cli/options.h"
 #include "cli_runner.h"
 #include "support.h"
@@ -56,6 +57,14 @@ TEST_F(Cli, ControlCharactersPrintAsControlPictures) {
             std::string::npos);
 }
 
+// The line that names a file shows the name as the prompt does: a raw escape sequence in a name
+// would reach the terminal, and a line feed would start a line that passes for the report's.
+TEST_F(Cli, FileNameLinesShowTheNameInItsDisplayForm) {
+  const auto run = runCli({dir / "clear\x1b[2J\nbreak.wav", missing});
+  EXPECT_NE(run.out.find("==> " + dir / "clear\u241b[2J\u240abreak.wav" + " <==\n"),
+            std::string::npos);
+}
+
 TEST_F(Cli, JsonLineOfTheCanonicalFile) {
   const auto run = runCli({"--json", tone});
   EXPECT_EQ(run.status, 0);
@@ -102,8 +111,8 @@ TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
         text[place] = static_cast<char>(value);
         // A byte just above a boundary the word test works with, after the one under test.
         if (place + 1 < length) text[place + 1] = static_cast<char>(0x21);
-        std::string out;
-        cli::appendJsonString(out, text);
+        std::string out(cli::jsonStringRoom(text), '\0');
+        out.resize(static_cast<std::size_t>(cli::writeJsonString(out.data(), text) - out.data()));
         ASSERT_EQ(out, reference(text)) << "byte " << value << " at " << place << " of " << length;
       }
     }

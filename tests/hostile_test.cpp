@@ -148,7 +148,7 @@ TEST(Hostile, NameThatIsNotUtf8KeepsTheOutputWhole) {
   const auto json = testing::runCli({"--json", name});
   EXPECT_EQ(text.status, 0);
   const std::string out = text.out + json.out;
-  EXPECT_EQ(pathToText(out), out) << "output is not valid UTF-8";
+  EXPECT_EQ(testing::pathText(out), out) << "output is not valid UTF-8";
   EXPECT_NE(out.find("Filename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\n"), std::string::npos);
   EXPECT_NE(out.find("\\r\\nFilename =" + dir.path() + "/bad\uFFFD\uFFFD name.wav\\r\\n"),
             std::string::npos);

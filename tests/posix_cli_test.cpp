@@ -147,7 +147,7 @@ TEST_F(PosixCli, AFileListThatIsTheOutputFileIsRefused) {
   const UniqueFd appended(::open(list.c_str(), O_WRONLY | O_APPEND));
   cli::FdStream out(appended.get());
   std::ostringstream err;
-  EXPECT_EQ(cli::run({"--files-from", tone, "--files-from", list}, out, err), 2);
+  EXPECT_EQ(cli::run({"--files-from", list}, out, err), 2);
   EXPECT_EQ(err.str(), "pelorin-cli: error: cannot read the file list '" + list +
                            "': it is the file the output goes to\n");
   struct stat written;

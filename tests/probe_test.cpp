@@ -274,7 +274,7 @@ TEST(Probe, LengthCountsOnlyTheDataBytesTheFileHolds) {
         probeBytes(WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(declared, 176400).bytes());
     EXPECT_EQ(run.result, 1.0) << declared;
     EXPECT_EQ(run.outcome.values.dataSize, declared);
-    EXPECT_NE(run.boxes.at(0).prompt.find("Number of  samples =" + Str(declared)),
+    EXPECT_NE(run.boxes.at(0).prompt.find("Number of  samples =" + testing::numberText(declared)),
               std::string::npos);
   }
   const auto headerOnly =

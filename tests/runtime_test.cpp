@@ -30,7 +30,7 @@ void PrintTo(const DoubleCase& c, std::ostream* os) {
 class DoubleText : public ::testing::TestWithParam<DoubleCase> {};
 
 TEST_P(DoubleText, PrintsAsFifteenSignificantDigits) {
-  EXPECT_EQ(Str(GetParam().value), GetParam().text);
+  EXPECT_EQ(testing::numberText(GetParam().value), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,18 +71,18 @@ TEST(NumberText, DoublesPrintAsTheCLibraryPrintsThem) {
     if (!std::isfinite(value) || value == 0) continue;
     char expected[64];
     std::snprintf(expected, sizeof expected, value < 0 ? "%.15G" : " %.15G", value);
-    ASSERT_EQ(Str(value), expected) << "bits " << std::hexfloat << value;
+    ASSERT_EQ(testing::numberText(value), expected) << "bits " << std::hexfloat << value;
   }
 }
 
 TEST(NumberText, IntegersHaveASignPlace) {
-  EXPECT_EQ(Str(std::int16_t{0}), " 0");
-  EXPECT_EQ(Str(std::int16_t{-2}), "-2");
-  EXPECT_EQ(Str(std::int16_t{-32768}), "-32768");
-  EXPECT_EQ(Str(std::int32_t{44100}), " 44100");
-  EXPECT_EQ(Str(std::numeric_limits<std::int32_t>::min()), "-2147483648");
-  EXPECT_EQ(Str(std::uint32_t{4294967295u}), " 4294967295");
-  EXPECT_EQ(Str(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
+  EXPECT_EQ(testing::numberText(std::int16_t{0}), " 0");
+  EXPECT_EQ(testing::numberText(std::int16_t{-2}), "-2");
+  EXPECT_EQ(testing::numberText(std::int16_t{-32768}), "-32768");
+  EXPECT_EQ(testing::numberText(std::int32_t{44100}), " 44100");
+  EXPECT_EQ(testing::numberText(std::numeric_limits<std::int32_t>::min()), "-2147483648");
+  EXPECT_EQ(testing::numberText(std::uint32_t{4294967295u}), " 4294967295");
+  EXPECT_EQ(testing::numberText(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
 }
 
 TEST(Text, IdentifierBytesBecomeOneCharacterEach) {
@@ -91,15 +91,16 @@ TEST(Text, IdentifierBytesBecomeOneCharacterEach) {
 }
 
 TEST(Text, PathShowsInvalidUtf8AsReplacementCharacters) {
-  EXPECT_EQ(pathToText("caf\xC3\xA9.wav"), "caf\xC3\xA9.wav");
-  EXPECT_EQ(pathToText("a\xFF"
-                       "b"),
+  EXPECT_EQ(testing::pathText("caf\xC3\xA9.wav"), "caf\xC3\xA9.wav");
+  EXPECT_EQ(testing::pathText("a\xFF"
+                              "b"),
             "a\xEF\xBF\xBD"
             "b");
-  EXPECT_EQ(pathToText("\xC3"), "\xEF\xBF\xBD");                                  // cut sequence
-  EXPECT_EQ(pathToText("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // overlong
-  EXPECT_EQ(pathToText("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
-  EXPECT_EQ(pathToText("\xF0\x9F\x8E\xB5"), "\xF0\x9F\x8E\xB5");
+  EXPECT_EQ(testing::pathText("\xC3"), "\xEF\xBF\xBD");                  // cut sequence
+  EXPECT_EQ(testing::pathText("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // overlong
+  EXPECT_EQ(testing::pathText("\xED\xA0\x80"),
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
+  EXPECT_EQ(testing::pathText("\xF0\x9F\x8E\xB5"), "\xF0\x9F\x8E\xB5");
 }
 
 TEST(Text, DisplayFormShowsEveryControlAndOnlyThePromptsOwnLineBreaks) {

@@ -101,4 +101,10 @@ ProbeRun probeBytes(std::string bytes) {
   return probeIn(ctx, sink, path);
 }
 
+std::string pathText(std::string_view path) {
+  std::string text;
+  appendPathText(text, path);
+  return text;
+}
+
 }  // namespace pelorin::testing

@@ -8,6 +8,8 @@
 
 #include "probe/sondur.h"
 #include "runtime/context.h"
+#include "runtime/number_text.h"
+#include "runtime/text.h"
 
 namespace pelorin::testing {
 
@@ -77,6 +79,17 @@ int openDescriptorCount();
 /// Makes the file `path` `length` bytes long without writing the bytes, sparse where the file
 /// system allows it.
 void extendTo(const std::string& path, std::int64_t length);
+
+/// The number text of `value`, as appendStr() appends it.
+template <typename Number>
+std::string numberText(Number value) {
+  std::string text;
+  appendStr(text, value);
+  return text;
+}
+
+/// The text of a file name, as appendPathText() appends it.
+std::string pathText(std::string_view path);
 
 /// Sets the environment variable `name` to `value` for this process, or removes it.
 void setEnvironment(const std::string& name, const std::string& value);

@@ -1,19 +1,15 @@
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "cli/details_reader.h"
-#include "cli/system.h"
+#include "cli/pool_system.h"
+#include "cli/worker_pool.h"
 
 namespace pelorin::cli {
 
@@ -21,11 +17,13 @@ namespace {
 
 // Items per chunk: enough that handing chunks around costs little next to probing them.
 constexpr std::size_t kChunkItems = 64;
-// Items per chunk once the probes wait on the device, when handing chunks around costs nothing
-// next to the device's time; and of a run's first chunks, until it is known which the device is,
-// so that a slow one is noticed early and no worker is left with a long chunk of the first.
-constexpr std::size_t kSlowChunkItems = 8;
+// Items per chunk of a run's first chunks, one or more per prober, until it is known which the
+// device is: a slow one is noticed early, and every worker gets a chunk of the first.
+constexpr std::size_t kFirstChunkItems = 4;
 constexpr std::size_t kFirstSmallChunks = 8;
+// Items per chunk once the probes wait on the device, when handing chunks around costs nothing
+// next to the device's time: every worker then keeps the device busy until the last file.
+constexpr std::size_t kSlowChunkItems = 1;
 // Bytes of paths per chunk, past which a chunk takes no more items: chunks of long paths hold
 // fewer of them, so that the chunks in flight stay small whatever the paths.
 constexpr std::size_t kChunkPathBytes = 4 * 1024;
@@ -37,6 +35,12 @@ constexpr std::size_t kChunksPerWorker = 4;
 // Chunks in flight at most, whatever the workers: what bounds the memory of a run's paths and
 // reports (a chunk holds at most kChunkPathBytes of paths).
 constexpr std::size_t kMostChunksInFlight = 128;
+// Bytes of reports a chunk holds before its prober stops for the writer to write them, so that
+// the reports in flight stay within 4 MiB per prober however large the records (--details).
+constexpr std::size_t kChunkOutputBytes = 1024 * 1024;
+// The room of a chunk's reports kept once they are written: a chunk that held large records
+// gives their room back.
+constexpr std::size_t kKeptOutputRoom = 64 * 1024;
 // The workers a run grows to when its probes wait on the device rather than the processor: a
 // cold cache answers many requests at once about as fast as one, so the run keeps the device
 // busy instead of the cores.
@@ -68,14 +72,6 @@ ReportStyle styleOf(const Options& options, Progress& progress) {
   return {options.format, severalFiles, options.details, options.verifyMd5, &progress};
 }
 
-// What the run's tally needs of one report.
-struct Counted {
-  Report report;
-  double lengthSeconds;
-  bool warned;  // the report's details have a warning
-  bool folder;  // the path is a folder, refused as one
-};
-
 // Whether the probe of `item` refused it as a folder: the one open failure a newcomer meets
 // when a folder is named without -r. Costs a look at the path only for such a refusal.
 bool refusedFolder(const Item& item, const ProbeOutcome& outcome) {
@@ -84,32 +80,22 @@ bool refusedFolder(const Item& item, const ProbeOutcome& outcome) {
          isFolder(item.path);
 }
 
-struct Chunk {
-  std::vector<Item> items = std::vector<Item>(kChunkItems);
-  std::size_t count = 0;
-  std::string output;
-  // One entry per report, in order: the writer adds them to the run's tally one by one, so that
-  // the total length is summed in input order whatever the chunks and the workers.
-  std::vector<Counted> counted;
-  bool done = false;
-};
-
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
-class Prober {
+class Prober final : public ChunkProber {
  public:
-  /// `onSlowDevice`, where given, is called once a chunk's probes are seen to wait on the device.
-  explicit Prober(const ReportStyle& style, std::function<void()> onSlowDevice = {})
+  /// `watch` and `onSlowDevice`, where given: called when the probes wait on the device.
+  explicit Prober(const ReportStyle& style, std::unique_ptr<DeviceWatch> watch = nullptr,
+                  std::function<void()> onSlowDevice = {})
       : style_(style),
         details_(style.details, style.verifyMd5, style.hashProgress),
         ctx_(boxes_, details_.fileSystem()),
+        watch_(std::move(watch)),
         onSlowDevice_(std::move(onSlowDevice)) {}
 
-  void probe(Chunk& chunk) {
-    chunk.output.clear();
-    chunk.counted.clear();
-    SlowDeviceWatch watch(onSlowDevice_);
-    for (std::size_t i = 0; i < chunk.count; ++i) {
-      const Item& item = chunk.items[i];
+  void probe(Chunk& chunk) override {
+    if (watch_) watch_->restart();
+    while (chunk.probed < chunk.count && chunk.output.size() < kChunkOutputBytes) {
+      const Item& item = chunk.items[chunk.probed++];
       const WaveDetails* details = nullptr;
       if (item.failure != ErrorNumber::kNone) {
         reportOpenFailure(item, outcome_);
@@ -119,51 +105,31 @@ class Prober {
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
       chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds,
-                               details && details->warnings.any(), refusedFolder(item, outcome_)});
-      watch.check();
+                               details && details->warnings.any(), chunk.output.size(),
+                               refusedFolder(item, outcome_) ? chunk.probed : 0});
+      if (watch_ && watch_->slowAfterProbe()) onSlowDevice_();
     }
+    chunk.paused = chunk.probed < chunk.count;
   }
 
  private:
-  // Tells, once per chunk, whether its probes wait on the device; costs a clock reading per
-  // probe until the system's watch can tell.
-  class SlowDeviceWatch {
-   public:
-    explicit SlowDeviceWatch(const std::function<void()>& onSlowDevice)
-        : onSlowDevice_(onSlowDevice) {
-      if (onSlowDevice_) watch_.emplace();
-    }
-
-    void check() {
-      ++probes_;
-      if (!watch_ || checked_) return;
-      const std::optional<bool> waited = watch_->waitedOnDevice(probes_);
-      if (!waited) return;
-      checked_ = true;
-      if (*waited) onSlowDevice_();
-    }
-
-   private:
-    const std::function<void()>& onSlowDevice_;
-    std::optional<DeviceWaitWatch> watch_;
-    long probes_ = 0;
-    bool checked_ = false;
-  };
-
   ReportStyle style_;
   DismissingSink boxes_;
   DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;
+  std::unique_ptr<DeviceWatch> watch_;
   std::function<void()> onSlowDevice_;
 };
 
 // Fills `chunk` from `inputs` with up to `maxItems` items, fewer once their paths reach
 // kChunkPathBytes; false when there was nothing left.
 bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
+  if (chunk.items.size() < kChunkItems) chunk.items.resize(kChunkItems);
   chunk.count = 0;
-  chunk.done = false;
+  chunk.probed = 0;
+  chunk.paused = false;
   std::size_t pathBytes = 0;
   while (chunk.count < maxItems && pathBytes < kChunkPathBytes) {
     Item& item = chunk.items[chunk.count];
@@ -175,34 +141,29 @@ bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
   return chunk.count > 0;
 }
 
-// Writes finished chunks in order and keeps the run's tally. A text run's very first byte is
-// the empty line that separates reports, and is dropped.
+// Writes the reports of chunks in order and keeps the run's tally. A text run's very first byte
+// is the empty line that separates reports, and is dropped.
 class Writer {
  public:
   Writer(const Options& options, Output& output, Progress& progress)
       : options_(options), output_(output), progress_(progress) {
     if (options.format == Format::kTsv) appendTsvHeader(output_.buffer(), options.details);
+    output_.endRecord();
   }
 
-  void write(const Chunk& chunk) {
-    for (std::size_t i = 0; i < chunk.counted.size(); ++i) {
-      const Counted& counted = chunk.counted[i];
+  /// Writes the reports `chunk` holds, and empties it of them.
+  void write(Chunk& chunk) {
+    for (const Counted& counted : chunk.counted) {
       tally_.add(counted.report, counted.lengthSeconds, counted.warned);
-      if (counted.folder && tally_.firstFolder.empty()) tally_.firstFolder = chunk.items[i].path;
+      if (counted.folderItem != 0 && tally_.firstFolder.empty()) {
+        tally_.firstFolder = chunk.items[counted.folderItem - 1].path;
+      }
     }
     progress_.update(tally_.files);
-    if (output_.failed()) return;
-    std::string_view text = chunk.output;
-    if (atStart_ && !text.empty() && options_.format == Format::kText) text.remove_prefix(1);
-    if (!text.empty()) atStart_ = false;
-    output_.buffer().append(text);
-    if (progress_.sharesTerminalWithOutput()) {
-      progress_.erase();  // reports never land inside the line
-      output_.endReport();
-      progress_.redraw();
-    } else {
-      output_.endReport();
-    }
+    if (!output_.failed()) writeRecords(chunk);
+    chunk.counted.clear();
+    chunk.output.clear();
+    if (chunk.output.capacity() > kKeptOutputRoom) chunk.output.shrink_to_fit();
   }
 
   Tally finish() {
@@ -212,12 +173,32 @@ class Writer {
       const std::size_t start = out.size();
       appendSummary(out, options_.format, tally_, options_.details);
       if (atStart_ && options_.format == Format::kText) out.erase(start, 1);
+      output_.endRecord();
     }
     output_.flush();
     return tally_;
   }
 
  private:
+  void writeRecords(const Chunk& chunk) {
+    const std::string_view text = chunk.output;
+    std::size_t start = 0;
+    if (atStart_ && !text.empty() && options_.format == Format::kText) start = 1;
+    if (!text.empty()) atStart_ = false;
+    for (const Counted& counted : chunk.counted) {
+      output_.buffer().append(text.substr(start, counted.end - start));
+      output_.endRecord();
+      start = counted.end;
+    }
+    if (progress_.sharesTerminalWithOutput()) {
+      progress_.erase();  // reports never land inside the line
+      output_.endReport();
+      progress_.redraw();
+    } else {
+      output_.endReport();
+    }
+  }
+
   const Options& options_;
   Output& output_;
   Progress& progress_;
@@ -225,208 +206,104 @@ class Writer {
   bool atStart_ = true;
 };
 
-Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress,
-                  std::size_t perChunk) {
+Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   Writer writer(options, output, progress);
   Prober prober(styleOf(options, progress));
   Chunk chunk;
-  while (!output.failed() && fill(chunk, inputs, perChunk)) {
-    prober.probe(chunk);
-    writer.write(chunk);
+  while (!output.failed() && fill(chunk, inputs, kChunkItems)) {
+    do {
+      prober.probe(chunk);
+      writer.write(chunk);
+    } while (chunk.paused && !output.failed());
   }
   return writer.finish();
 }
 
-// Workers take chunks from `pending`; the calling thread fills chunks, writes them oldest first
-// as they finish, and probes pending chunks itself while it would otherwise wait.
-class WorkerPool {
+// The chunks of a run in parallel: those in flight, oldest first, and the free ones, reused
+// last-in first-out so that a run reuses the same few chunks' room.
+class Chunks {
  public:
-  // Starts up to `workers` workers. One that the system cannot start (its limit of threads or
-  // of memory reached) is done without: the run goes on with those started, down to the calling
-  // thread alone, since it probes whatever is pending.
-  WorkerPool(unsigned workers, unsigned growTo, const ReportStyle& style)
-      : style_(style), growTo_(growTo), growable_(growTo > workers) {
-    grow(workers);
+  std::size_t inFlight() const { return inFlight_.size(); }
+  Chunk& oldest() { return *inFlight_.front(); }
+
+  Chunk& takeFree() {
+    if (free_.empty()) return *made_.emplace_back(std::make_unique<Chunk>());
+    Chunk* chunk = free_.back();
+    free_.pop_back();
+    return *chunk;
   }
-
-  /// Whether the pool would grow if the probes waited on the device.
-  bool mayGrow() const { return threads_.size() < growTo_; }
-
-  /// Grows to its most workers: the probes wait on the device. Only for the calling thread.
-  void growForSlowDevice() {
-    if (!mayGrow()) return;
-    grow(growTo_);
-    grown_ = true;
-  }
-
-  /// Whether the pool has grown for a slow device. Only for the calling thread.
-  bool grown() const { return grown_; }
-
-  /// Starts workers until there are `workers`, or as many as the system lets start.
-  void grow(unsigned workers) {
-    try {
-      threads_.reserve(workers);
-      while (threads_.size() < workers) threads_.emplace_back([this] { work(style_); });
-    } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
-  }
-
-  unsigned size() const { return static_cast<unsigned>(threads_.size()); }
-
-  ~WorkerPool() {
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    workAvailable_.notify_all();
-    for (auto& thread : threads_) thread.join();
-  }
-
-  void submit(Chunk* chunk) {
-    {
-      std::lock_guard lock(mutex_);
-      pending_.push_back(chunk);
-    }
-    workAvailable_.notify_one();
-  }
-
-  // Returns true once `chunk` is done. Until then the calling thread probes pending chunks with
-  // `prober`, so that it works rather than sleeps, and sleeps only when none is left. Returns
-  // false early when the pool grows, so that the caller hands the new workers chunks at once;
-  // after that the calling thread probes no more: on a slow device a chunk of its own would keep
-  // it from handing out the next ones.
-  bool finish(const Chunk& chunk, Prober& prober) {
-    const bool wasGrown = grown_;
-    std::unique_lock lock(mutex_);
-    while (!chunk.done) {
-      if (slowDevice_ && mayGrow()) {
-        lock.unlock();
-        growForSlowDevice();
-        lock.lock();
-      }
-      if (grown_ != wasGrown) return chunk.done;
-      if (pending_.empty() || grown_) {
-        chunkDone_.wait(lock);
-        continue;
-      }
-      Chunk* spare = takePending();
-      lock.unlock();
-      prober.probe(*spare);
-      lock.lock();
-      spare->done = true;
-    }
-    return true;
+  void giveBack(Chunk& chunk) { free_.push_back(&chunk); }
+  void send(Chunk& chunk) { inFlight_.push_back(&chunk); }
+  void retireOldest() {
+    free_.push_back(inFlight_.front());
+    inFlight_.pop_front();
   }
 
  private:
-  Chunk* takePending() {
-    Chunk* chunk = pending_.front();
-    pending_.pop_front();
-    return chunk;
-  }
-
-  void work(const ReportStyle& style) {
-    prepareWorkerThread();
-    Prober prober(style, [this] {
-      if (!growable_) return;
-      {
-        std::lock_guard lock(mutex_);
-        slowDevice_ = true;
-      }
-      chunkDone_.notify_one();  // wakes the calling thread, which grows the pool
-    });
-    for (;;) {
-      Chunk* chunk;
-      {
-        std::unique_lock lock(mutex_);
-        workAvailable_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-        if (pending_.empty()) return;
-        chunk = takePending();
-      }
-      prober.probe(*chunk);
-      {
-        std::lock_guard lock(mutex_);
-        chunk->done = true;
-      }
-      chunkDone_.notify_one();  // only the calling thread waits for chunks
-    }
-  }
-
-  ReportStyle style_;
-  unsigned growTo_;
-  const bool growable_;
-  bool grown_ = false;       // only the calling thread reads or writes it
-  bool slowDevice_ = false;  // a worker saw the probes wait on the device; under mutex_
-  std::mutex mutex_;
-  std::condition_variable workAvailable_;
-  std::condition_variable chunkDone_;
-  std::deque<Chunk*> pending_;
-  bool stopping_ = false;
-  std::vector<std::thread> threads_;
+  std::vector<std::unique_ptr<Chunk>> made_;
+  std::deque<Chunk*> inFlight_;
+  std::vector<Chunk*> free_;
 };
+
+// Items for the next chunk: few while the device is unknown, so that every worker gets one of
+// the first chunks; one at a time on a slow device, so that no worker is left with several at
+// the end; many otherwise.
+std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t handedOut) {
+  if (pool.slowDevice()) return kSlowChunkItems;
+  const std::size_t firstSmall = std::max<std::size_t>(kFirstSmallChunks, pool.size() + 1);
+  return handedOut < firstSmall ? kFirstChunkItems : kChunkItems;
+}
 
 // Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers. When
 // `growTo` is more and the probes turn out to wait on the device, the run grows to that many.
 Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Progress& progress,
-                      unsigned probers, unsigned growTo) {
+                      PoolSystem& system, unsigned probers, unsigned growTo) {
   Writer writer(options, output, progress);
-  std::vector<std::unique_ptr<Chunk>> chunks;  // every chunk made; outlives the pool's workers
-  WorkerPool pool(probers - 1, growTo - 1, styleOf(options, progress));
-  Prober own(styleOf(options, progress), [&pool] { pool.growForSlowDevice(); });
-  // A few chunks in flight per prober, whatever the pool has grown to. Free chunks are taken
-  // last-in first-out, so that a run reuses the same few chunks' room.
+  Chunks chunks;  // outlives the pool's workers
+  const ReportStyle style = styleOf(options, progress);
+  WorkerPool pool(system, probers - 1, growTo - 1, [&](std::function<void()> onSlowDevice) {
+    return std::make_unique<Prober>(style, system.watchThisThread(), std::move(onSlowDevice));
+  });
+  Prober own(style, system.watchThisThread(), [&pool] {
+    pool.reportSlowDevice();
+    pool.growForSlowDevice();
+  });
+  // A few chunks in flight per prober, whatever the pool has grown to.
   const auto mostInFlight = [&] {
     return std::min<std::size_t>((pool.size() + 1) * kChunksPerWorker, kMostChunksInFlight);
   };
-  std::vector<Chunk*> free;
-  const auto takeFree = [&] {
-    if (free.empty()) return chunks.emplace_back(std::make_unique<Chunk>()).get();
-    Chunk* chunk = free.back();
-    free.pop_back();
-    return chunk;
-  };
-  std::deque<Chunk*> inFlight;  // oldest first
-  std::size_t handedOut = 0;
   const auto writeOldest = [&] {
-    Chunk* oldest = inFlight.front();
-    if (!pool.finish(*oldest, own)) return;  // the pool grew: more chunks to hand out first
-    writer.write(*oldest);
-    inFlight.pop_front();
-    free.push_back(oldest);
+    Chunk& oldest = chunks.oldest();
+    if (!pool.finish(oldest, own)) return;  // the pool grew: more chunks to hand out first
+    writer.write(oldest);
+    if (oldest.paused) return pool.resume(&oldest);
+    chunks.retireOldest();
   };
-  for (;;) {
-    if (inFlight.size() >= mostInFlight()) {
-      writeOldest();
-      continue;
-    }
-    Chunk* chunk = takeFree();
-    // Many workers on a slow device share the files out in small chunks, so that none is left
-    // with a long chunk at the end.
-    const bool small = pool.grown() || handedOut++ < kFirstSmallChunks;
-    if (output.failed() || !fill(*chunk, inputs, small ? kSlowChunkItems : kChunkItems)) {
-      free.push_back(chunk);
+  for (std::size_t handedOut = 0;; ++handedOut) {
+    while (chunks.inFlight() >= mostInFlight()) writeOldest();
+    Chunk& chunk = chunks.takeFree();
+    if (output.failed() || !fill(chunk, inputs, itemsForNextChunk(pool, handedOut))) {
+      chunks.giveBack(chunk);
       break;
     }
-    inFlight.push_back(chunk);
-    pool.submit(chunk);
+    chunks.send(chunk);
+    pool.submit(&chunk);
   }
-  while (!inFlight.empty()) writeOldest();
+  while (chunks.inFlight() > 0 && !output.failed()) writeOldest();
+  pool.dropPending();  // the output failed or was interrupted: probe no more
   return writer.finish();
 }
 
 }  // namespace
 
-Tally probeAll(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
+Tally probeAll(Inputs& inputs, const Options& options, Output& output, Progress& progress,
+               PoolSystem& system) {
   // By default one prober per core, and more when the probes wait on the device; -j is taken
   // as it is.
-  const unsigned probers = options.jobs != 0 ? options.jobs : processorCount();
+  const unsigned probers = options.jobs != 0 ? options.jobs : system.processorCount();
   const unsigned growTo = options.jobs != 0 ? probers : std::max(probers, kWorkersForASlowDevice);
-  // On a terminal each report shows as soon as it is made.
-  if (growTo == 1 || output.isTerminal()) {
-    return probeInline(inputs, options, output, progress, output.isTerminal() ? 1 : kChunkItems);
-  }
-  return probeInParallel(inputs, options, output, progress, probers, growTo);
+  if (growTo == 1) return probeInline(inputs, options, output, progress);
+  return probeInParallel(inputs, options, output, progress, system, probers, growTo);
 }
 
 }  // namespace pelorin::cli

@@ -60,6 +60,7 @@ int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& e
   if (!inputs.open(out.regularFile())) return listError(*inputs.failedList(), err);
   Progress progress(options->progress, progressStream, out, knownTotal(*options));
   const Tally tally = probeAll(inputs, *options, output, progress);
+  if (output.interrupted()) return kInterrupted;
   if (!tally.firstFolder.empty()) noteFolder(tally.firstFolder, err);
   if (!output.writeError().empty()) return writeError(output, err);
   if (const PathList* failed = inputs.failedList()) return listError(*failed, err);

@@ -14,6 +14,8 @@ enum ExitStatus : int {
   kOtherReport = 1,     // some path got another report
   kUsageError = 2,      // the arguments were wrong; usage went to stderr
   kOutputFailed = 3,    // the reports could not be written
+  // The run was stopped (a signal, Ctrl+C); the programs then end as the signal asks.
+  kInterrupted = 130,
 };
 
 /// Runs pelorin-cli with `args` (without the program name): probes each path and writes one

@@ -48,9 +48,6 @@ struct FormatScratch {
 void appendTextReport(std::string& out, const std::string* path, std::string_view title,
                       PromptView prompt);
 
-/// Appends `text` as a JSON string, quotes included.
-void appendJsonString(std::string& out, std::string_view text);
-
 /// Appends the block of details that follows a text report: each line indented by two spaces or
 /// more, so that no line can pass for the prompt's, and every text in its display form.
 void appendTextDetails(std::string& out, const WaveDetails& details);

@@ -105,32 +105,35 @@ PathList::Found PathList::next(std::string& path) {
 }
 
 bool Inputs::open(std::optional<FileId> output) {
-  for (const std::string& name : options_.filesFrom) {
-    auto& list = lists_.emplace_back(std::make_unique<PathList>());
-    if (!list->open(name, options_.nulSeparated ? '\0' : '\n', output)) return false;
+  output_ = output;
+  return options_.filesFrom.empty() || openNextList();
+}
+
+bool Inputs::openNextList() {
+  if (nextList_ == options_.filesFrom.size()) {
+    list_.reset();
+    return false;
   }
-  return true;
+  list_ = std::make_unique<PathList>();
+  const std::string& name = options_.filesFrom[nextList_++];
+  return list_->open(name, options_.nulSeparated ? '\0' : '\n', output_);
 }
 
 const PathList* Inputs::failedList() const {
-  for (const auto& list : lists_) {
-    if (list && !list->error().empty()) return list.get();
-  }
-  return nullptr;
+  return list_ && !list_->error().empty() ? list_.get() : nullptr;
 }
 
 bool Inputs::nextListedPath(Item& item) {
-  while (nextList_ < lists_.size()) {
-    PathList& list = *lists_[nextList_];
-    const PathList::Found found = list.next(item.path);
+  while (list_ && list_->error().empty()) {
+    const PathList::Found found = list_->next(item.path);
     if (found == PathList::Found::kTooLong) {
       // Shown cut, as no system could open it whole.
       item.path.append("\u2026");
       item.failure = ErrorNumber::kBadFileNameOrNumber;
     }
     if (found != PathList::Found::kEnd) return true;
-    if (!list.error().empty()) return false;  // the run did not see every path
-    lists_[nextList_++].reset();              // its descriptor is no longer needed
+    // A list that failed ends the run, which did not see every path; otherwise the next one.
+    if (!list_->error().empty() || !openNextList()) return false;
   }
   return false;
 }

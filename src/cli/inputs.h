@@ -82,13 +82,14 @@ class Inputs {
   Inputs(const Inputs&) = delete;
   Inputs& operator=(const Inputs&) = delete;
 
-  /// Opens the file lists, all before any is read, so that a list that cannot be opened stops
-  /// the run before any report; false when one cannot be opened or is the file `output` writes
-  /// to (see failedList()).
+  /// Opens the first file list, if any; false when it cannot be opened (see failedList()). Each
+  /// list is opened when the one before is done, so that one list at a time holds a descriptor
+  /// and a buffer. A list that is the file `output` writes to is refused as it is opened.
   bool open(std::optional<FileId> output = std::nullopt);
   /// The next item; false at the end (or when a file list could no longer be read).
   bool next(Item& item);
-  /// The list that could not be opened or read, with the system's reason; null while none.
+  /// The list that could not be opened or read, with the system's reason; null while none. Such
+  /// a list ends the run: the lists after it are not read.
   const PathList* failedList() const;
 
  private:
@@ -102,6 +103,9 @@ class Inputs {
 
   bool nextNamedPath(Item& item);
   bool nextListedPath(Item& item);
+  // Opens the next list given in place of the last; false when there is none or it cannot be
+  // opened.
+  bool openNextList();
   // Starts walking the subfolder at `index` of `parent`, or the folder `path` itself when
   // `parent` is null (a path named by the user, which may be a link). A folder that cannot be
   // opened or listed becomes `item`: kFailed. kNotAFolder when the entry is no longer a folder.
@@ -113,8 +117,9 @@ class Inputs {
 
   const Options& options_;
   std::size_t nextArg_ = 0;
-  std::vector<std::unique_ptr<PathList>> lists_;
-  std::size_t nextList_ = 0;
+  std::unique_ptr<PathList> list_;  // the list being read
+  std::size_t nextList_ = 0;        // in options_.filesFrom
+  std::optional<FileId> output_;
   std::vector<Walked> walk_;  // never beyond kMaxWalkDepth, so never reallocated
   std::string scratch_;
 };

@@ -3,14 +3,6 @@
 
 namespace pelorin::cli {
 
-void appendJsonString(std::string& out, std::string_view text) {
-  // Room for the worst case first, then written through a pointer and cut to what was written.
-  const std::size_t start = out.size();
-  out.resize(start + jsonStringRoom(text));
-  const char* end = writeJsonString(out.data() + start, text);
-  out.resize(static_cast<std::size_t>(end - out.data()));
-}
-
 void appendJsonReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
                       FormatScratch& scratch, const WaveDetails* details) {
   const SondurValues& v = outcome.values;

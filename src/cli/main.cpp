@@ -12,5 +12,12 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   pelorin::cli::FdStream out(1);
   pelorin::cli::FdStream progress(2);
-  return pelorin::cli::run(args, out, std::cerr, &progress);
+  pelorin::cli::stopOnSignals();
+  const int status = pelorin::cli::run(args, out, std::cerr, &progress);
+  // A run stopped by a signal ends by it, so that the shell and the parent see why.
+  if (const int signalNumber = pelorin::cli::stoppingSignal()) {
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+  }
+  return status;
 }

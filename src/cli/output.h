@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/stream.h"
 
@@ -10,7 +11,9 @@ namespace pelorin::cli {
 
 /// Buffered output to a stream: written when the buffer fills, when asked to flush, and (where
 /// the stream is a terminal) after every report, so that a person watching sees each report as
-/// it comes. Writes go out at the ends of reports only, never inside a character.
+/// it comes. Writes go out at the ends of reports only, never inside a character. A write that
+/// the run's interruption cuts short goes on to the end of the record it cut, and no further:
+/// the output never ends inside a record.
 class Output {
  public:
   static constexpr std::size_t kCapacity = 64 * 1024;
@@ -18,6 +21,8 @@ class Output {
   explicit Output(OutputStream& stream);
 
   std::string& buffer() { return buffer_; }
+  /// Call after each record added to the buffer.
+  void endRecord() { recordEnds_.push_back(buffer_.size()); }
   bool isTerminal() const { return isTerminal_; }
   /// Call after each report: writes when the buffer is full or the output is a terminal.
   void endReport();
@@ -28,12 +33,19 @@ class Output {
   bool readerGone() const { return readerGone_; }
   /// The system's reason a write failed for another reason; empty while none has.
   const std::string& writeError() const { return writeError_; }
-  bool failed() const { return readerGone_ || !writeError_.empty(); }
+  /// The run was interrupted: nothing more is written.
+  bool interrupted() const { return interrupted_ || stream_.interrupted(); }
+  bool failed() const { return readerGone_ || !writeError_.empty() || interrupted(); }
 
  private:
+  // Writes the rest of the record that an interruption cut after `written` bytes of the buffer.
+  void finishCutRecord(std::size_t written);
+
   OutputStream& stream_;
   bool isTerminal_;
   bool readerGone_ = false;
+  bool interrupted_ = false;
+  std::vector<std::size_t> recordEnds_;  // where the buffer's records end, in order
   std::string writeError_;
   std::string buffer_;
 };

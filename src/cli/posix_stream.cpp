@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 
 #include "runtime/unique_fd.h"
@@ -51,15 +52,42 @@ class FdInput final : public InputStream {
   UniqueFd owned_;  // the descriptor, unless it is standard input
 };
 
+constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t stoppedBy = 0;
+
+extern "C" void stopRun(int signalNumber) {
+  if (stoppedBy != 0) {
+    // A second signal: end at once, as the signal does by default.
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+    return;
+  }
+  stoppedBy = signalNumber;
+}
+
 }  // namespace
+
+void stopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = stopRun;  // without SA_RESTART: a blocked write returns early
+  sigemptyset(&action.sa_mask);
+  for (const int signalNumber : kStoppingSignals) ::sigaction(signalNumber, &action, nullptr);
+}
+
+int stoppingSignal() {
+  return stoppedBy;
+}
 
 FdStream::FdStream(int fd) : fd_(fd), terminal_(terminalOf(fd)) {}
 
 WriteResult FdStream::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+  const bool mayBeCut = !interrupted();
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    if (mayBeCut && interrupted()) return {WriteResult::kInterrupted, "", total};
+    const ssize_t written = ::write(fd_, bytes.data() + total, bytes.size() - total);
     if (written >= 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(written));
+      total += static_cast<std::size_t>(written);
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       if (!waitUntilWritable()) return failed(errno);
     } else if (errno == EPIPE) {
@@ -76,8 +104,8 @@ bool FdStream::waitUntilWritable() {
   int ready;
   do {
     ready = ::poll(&out, 1, -1);
-  } while (ready < 0 && errno == EINTR);
-  return ready >= 0;
+  } while (ready < 0 && errno == EINTR && !interrupted());
+  return ready >= 0 || errno == EINTR;  // interrupted: the write's loop tells
 }
 
 std::optional<FileId> FdStream::regularFile() const {

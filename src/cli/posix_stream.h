@@ -4,10 +4,17 @@
 
 namespace pelorin::cli {
 
+/// From now on, SIGINT, SIGTERM and SIGHUP ask the run to stop (see interrupted()), and
+/// interrupt a write blocked on a full pipe; a second such signal ends the process at once, as
+/// the signal does by default. Worker threads block them (see prepareWorkerThread()).
+void stopOnSignals();
+/// The first of those signals received; 0 while none has been.
+int stoppingSignal();
+
 /// An output stream over a file descriptor that someone else owns (1, 2, or a test's pipe).
 /// A descriptor that is non-blocking (a parent may have made the pipe so) is waited for while it
 /// is full, as a blocking one would be; a closed pipe shows as kReaderGone, provided SIGPIPE is
-/// ignored.
+/// ignored. It is interrupted once stopOnSignals()'s signals arrive.
 class FdStream final : public OutputStream {
  public:
   explicit FdStream(int fd);
@@ -16,6 +23,7 @@ class FdStream final : public OutputStream {
   WriteResult write(std::string_view bytes) override;
   void writeIfReady(std::string_view bytes) override;
   std::optional<FileId> regularFile() const override;
+  bool interrupted() const override { return stoppingSignal() != 0; }
 
  private:
   // Waits until the descriptor takes more bytes; false when it cannot be waited for.

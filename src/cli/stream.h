@@ -22,9 +22,10 @@ struct FileId {
 
 /// How a write ended.
 struct WriteResult {
-  enum Status { kWritten, kReaderGone, kFailed };
+  enum Status { kWritten, kReaderGone, kFailed, kInterrupted };
   Status status = kWritten;
-  std::string failure;  // kFailed: the system's reason, as text
+  std::string failure;      // kFailed: the system's reason, as text
+  std::size_t written = 0;  // kInterrupted: the bytes written before the interruption
 };
 
 /// Where reports or the progress line go.
@@ -38,8 +39,13 @@ class OutputStream {
   bool isTerminal() const { return terminal().has_value(); }
 
   /// Writes all of `bytes` (UTF-8), waiting while the reader is slow. kReaderGone when the
-  /// reader went away (a closed pipe), which is not a fault; kFailed with the reason otherwise.
+  /// reader went away (a closed pipe), which is not a fault; kFailed with the reason otherwise;
+  /// kInterrupted, with the bytes written, when the run was interrupted during the write (see
+  /// interrupted()). A write begun after the interruption is not cut short.
   virtual WriteResult write(std::string_view bytes) = 0;
+
+  /// Whether the run was asked to stop (a signal, Ctrl+C): it then probes no more.
+  virtual bool interrupted() const { return false; }
 
   /// Writes `bytes` when the stream takes them without waiting, and drops them otherwise; for the
   /// progress line, which must never slow a run. On a terminal, its "\r" and "\x1b[K" return

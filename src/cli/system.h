@@ -25,11 +25,13 @@ class DeviceWaitWatch {
   DeviceWaitWatch();
 
   /// Whether the `probes` probes since construction waited on the device; nothing while it is
-  /// too soon to tell. Costs a clock reading, and one look at the thread's use once it can tell.
-  std::optional<bool> waitedOnDevice(long probes) const;
+  /// too soon to tell, and again until as long has passed since the last answer. Costs a clock
+  /// reading, and one look at the thread's use when it answers.
+  std::optional<bool> waitedOnDevice(long probes);
 
  private:
   std::chrono::steady_clock::time_point startedAt_;
+  std::chrono::steady_clock::time_point nextLook_;  // the earliest time of the next answer
   // What the system had counted for the thread at construction: on POSIX systems its voluntary
   // context switches, on Windows its processor time in units of 100 ns.
   std::int64_t countedAtStart_;

@@ -18,7 +18,10 @@ int wmain(int argc, wchar_t** argv) {
   // The program's own errors come at the end of a run; they go out as the reports do, so that a
   // file list's name shows on a console as it is.
   std::ostringstream err;
+  pelorin::cli::stopOnCtrlC();
   const int status = pelorin::cli::run(args, out, err, &errors);
   static_cast<void>(errors.write(err.str()));
-  return status;
+  // The status of a program that Ctrl+C ended, as the console would have given it.
+  constexpr DWORD kControlCExit = 0xC000013A;
+  return status == pelorin::cli::kInterrupted ? static_cast<int>(kControlCExit) : status;
 }

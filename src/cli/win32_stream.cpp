@@ -1,6 +1,7 @@
 #include "cli/win32_stream.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "runtime/unique_handle.h"
 #include "runtime/win32_file_system.h"
@@ -14,6 +15,15 @@ namespace {
 constexpr std::size_t kConsolePiece = 8192;
 // The progress line's one control sequence: clear from the cursor to the end of the line.
 constexpr std::string_view kClearToEndOfLine = "\x1b[K";
+
+std::atomic<bool> ctrlCReceived = false;
+
+// Runs on a thread of the system's: the run sees the flag between records.
+BOOL WINAPI stopRun(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  ctrlCReceived = true;
+  return TRUE;
+}
 
 // The system's sentence for the error `error`, without its closing period and line break.
 std::string systemReason(DWORD error) {
@@ -160,6 +170,14 @@ OpenedInput openInput(const std::string& name) {
   if (!file) return {nullptr, systemReason(::GetLastError())};
   const HANDLE handle = file.get();
   return {std::make_unique<HandleInput>(handle, std::move(file)), ""};
+}
+
+void stopOnCtrlC() {
+  ::SetConsoleCtrlHandler(stopRun, TRUE);
+}
+
+bool HandleStream::interrupted() const {
+  return ctrlCReceived;
 }
 
 }  // namespace pelorin::cli

@@ -46,11 +46,15 @@ unsigned processorCount() {
 void prepareWorkerThread() {}
 
 DeviceWaitWatch::DeviceWaitWatch()
-    : startedAt_(std::chrono::steady_clock::now()), countedAtStart_(processorTime()) {}
+    : startedAt_(std::chrono::steady_clock::now()),
+      nextLook_(startedAt_ + kShortestWatch),
+      countedAtStart_(processorTime()) {}
 
-std::optional<bool> DeviceWaitWatch::waitedOnDevice(long) const {
-  const auto elapsed = std::chrono::steady_clock::now() - startedAt_;
-  if (elapsed < kShortestWatch) return std::nullopt;
+std::optional<bool> DeviceWaitWatch::waitedOnDevice(long) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextLook_) return std::nullopt;
+  nextLook_ = now + kShortestWatch;
+  const auto elapsed = now - startedAt_;
   const std::int64_t ran = processorTime() - countedAtStart_;
   const auto elapsedUnits = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed) / 100;
   return ran * kRunningShare <= elapsedUnits.count();

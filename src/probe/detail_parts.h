@@ -27,16 +27,18 @@ class Reader {
   // Fills `out` with `count` bytes at `offset`, zeros past the end; false once the device failed.
   bool read(std::int64_t offset, char* out, std::size_t count);
 
-  // The first bytes of `chunk`'s body, at most `cap`, no more than it declares or the file
-  // holds; empty after a failed read. Valid until the next call.
+  // Every read of a chunk's body: fills `out` with its first bytes, at most `cap`, no more than
+  // it declares or the file holds, and gives their count; 0 after a failed read.
+  std::size_t readBody(const ChunkHeader& chunk, char* out, std::size_t cap);
+
+  // The first bytes of `chunk`'s body, as readBody() gives them. Valid until the next call.
   std::string_view body(const ChunkHeader& chunk, std::size_t cap);
 
-  // The first N bytes of `chunk`'s body, zeros past what body() gives.
+  // The first N bytes of `chunk`'s body, zeros past what readBody() gives.
   template <std::size_t N>
   std::array<char, N> fixedBody(const ChunkHeader& chunk) {
     std::array<char, N> out{};
-    const std::string_view bytes = body(chunk, N);
-    std::copy(bytes.begin(), bytes.end(), out.begin());
+    readBody(chunk, out.data(), N);
     return out;
   }
 

@@ -121,13 +121,17 @@ bool Reader::read(std::int64_t offset, char* out, std::size_t count) {
   return false;
 }
 
-std::string_view Reader::body(const ChunkHeader& chunk, std::size_t cap) {
+std::size_t Reader::readBody(const ChunkHeader& chunk, char* out, std::size_t cap) {
   const auto inFile =
       static_cast<std::uint64_t>(std::max<std::int64_t>(0, file_.length() - chunk.bodyOffset));
   const auto count =
       static_cast<std::size_t>(std::min<std::uint64_t>({cap, chunk.bodySize, inFile}));
-  buffer_.resize(count);
-  if (!read(chunk.bodyOffset, buffer_.data(), count)) return {};
+  return read(chunk.bodyOffset, out, count) ? count : 0;
+}
+
+std::string_view Reader::body(const ChunkHeader& chunk, std::size_t cap) {
+  buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(cap, chunk.bodySize)));
+  buffer_.resize(readBody(chunk, buffer_.data(), buffer_.size()));
   return buffer_;
 }
 
@@ -175,49 +179,55 @@ std::string_view containerName(Container container) {
   }
 }
 
+namespace {
+
+// The code of each warning, by Warning.
+constexpr std::string_view kWarningCodes[kWarningCount] = {
+    "no-fmt-chunk",
+    "no-data-chunk",
+    "fmt-after-data",
+    "data-truncated",
+    "size-placeholder",
+    "riff-size-mismatch",
+    "data-not-frame-aligned",
+    "block-align-mismatch",
+    "byte-rate-mismatch",
+    "chunk-runs-past-end",
+    "ds64-missing",
+    "ds64-not-first",
+    "ds64-sample-count-mismatch",
+    "not-wave",
+    "fact-mismatch",
+    "missing-pad-byte",
+    "pad-byte-not-zero",
+    "chunk-id-not-printable",
+    "duplicate-chunk",
+    "extensible-invalid",
+    "chunk-limit-reached",
+    "read-failed",
+    "cue-past-end",
+    "loop-past-end",
+    "loop-start-after-end",
+    "duplicate-cue-id",
+    "label-without-cue",
+    "bext-too-short",
+    "bext-version-unknown",
+    "bext-date-invalid",
+    "bext-time-invalid",
+    "bext-loudness-before-v2",
+    "ixml-not-well-formed",
+    "ixml-timestamp-mismatch",
+    "ixml-track-count-mismatch",
+    "ixml-sample-rate-mismatch",
+    "chna-track-out-of-range",
+    "md5-mismatch",
+    "body-not-read",
+};
+
+}  // namespace
+
 std::string_view warningCode(Warning warning) {
-  static constexpr std::string_view kCodes[kWarningCount] = {
-      "no-fmt-chunk",
-      "no-data-chunk",
-      "fmt-after-data",
-      "data-truncated",
-      "size-placeholder",
-      "riff-size-mismatch",
-      "data-not-frame-aligned",
-      "block-align-mismatch",
-      "byte-rate-mismatch",
-      "chunk-runs-past-end",
-      "ds64-missing",
-      "ds64-not-first",
-      "ds64-sample-count-mismatch",
-      "not-wave",
-      "fact-mismatch",
-      "missing-pad-byte",
-      "pad-byte-not-zero",
-      "chunk-id-not-printable",
-      "duplicate-chunk",
-      "extensible-invalid",
-      "chunk-limit-reached",
-      "read-failed",
-      "cue-past-end",
-      "loop-past-end",
-      "loop-start-after-end",
-      "duplicate-cue-id",
-      "label-without-cue",
-      "bext-too-short",
-      "bext-version-unknown",
-      "bext-date-invalid",
-      "bext-time-invalid",
-      "bext-loudness-before-v2",
-      "ixml-not-well-formed",
-      "ixml-timestamp-mismatch",
-      "ixml-track-count-mismatch",
-      "ixml-sample-rate-mismatch",
-      "chna-track-out-of-range",
-      "md5-mismatch",
-      "body-not-read",
-  };
-  return kCodes[static_cast<std::size_t>(warning)];
+  return kWarningCodes[static_cast<std::size_t>(warning)];
 }
 
 void appendChannelLayout(std::string& out, std::uint32_t channelMask) {

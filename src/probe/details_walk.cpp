@@ -70,18 +70,30 @@ struct Walk {
   ChunkLayout layout;
   ReaderHeaders headers;
   ChunkIterator it;
+  std::int64_t nonZeroAt = 0;  // a byte known not to be zero, or 0
 };
 
-// Whether the bytes from `from` to the end of the file are zeros, as far as kZeroTailLook.
-bool restIsZeros(Reader& reader, std::int64_t from, std::int64_t end) {
+// The offset of the first byte that is not zero from `from` on, looking as far as
+// kZeroTailLook; `end` where there is none.
+std::int64_t firstNonZero(Reader& reader, std::int64_t from, std::int64_t end) {
   char block[4096];
   for (std::int64_t offset = from; offset < std::min(end, from + kZeroTailLook);) {
     const auto count = static_cast<std::size_t>(std::min<std::int64_t>(4096, end - offset));
-    if (!reader.read(offset, block, count)) return false;
-    if (std::any_of(block, block + count, [](char c) { return c != 0; })) return false;
+    if (!reader.read(offset, block, count)) return offset;
+    const char* nonZero = std::find_if(block, block + count, [](char c) { return c != 0; });
+    if (nonZero != block + count) return offset + (nonZero - block);
     offset += static_cast<std::int64_t>(count);
   }
-  return true;
+  return end;
+}
+
+// Whether the rest of the file from `chunk` on is zeros: padding, not chunks. A byte that is not
+// zero found once answers for every header before it.
+bool restIsZeros(Walk& walk, const ChunkHeader& chunk) {
+  if (walk.nonZeroAt <= chunk.offset) {
+    walk.nonZeroAt = firstNonZero(walk.reader, chunk.offset, walk.d.fileLength);
+  }
+  return walk.nonZeroAt >= walk.d.fileLength;
 }
 
 // Whether the header of a known chunk, with a size that fits in the file, starts at `offset`.
@@ -180,7 +192,7 @@ void checkPad(Walk& walk, const ChunkHeader& chunk) {
 bool visit(Walk& walk, ChunkHeader& chunk) {
   WaveDetails& d = walk.d;
   if (!chunk.guid && !isPrintable(chunk.id.data())) {
-    if (restIsZeros(walk.reader, chunk.offset, d.fileLength)) return false;
+    if (restIsZeros(walk, chunk)) return false;
     d.warn(Warning::kChunkIdNotPrintable, chunk.offset, std::string(idOf(chunk)));
   }
   sizeFromDs64(walk, chunk);

@@ -93,16 +93,4 @@ void appendStr(Text& out, double value) {
              static_cast<std::size_t>(writeStr(buffer.data(), value) - buffer.data()));
 }
 
-Text Str(std::int64_t value) {
-  Text text;
-  appendStr(text, value);
-  return text;
-}
-
-Text Str(double value) {
-  Text text;
-  appendStr(text, value);
-  return text;
-}
-
 }  // namespace pelorin

@@ -14,9 +14,7 @@ namespace pelorin {
 /// trailing zeros dropped, exponent form such as "5.66893424036281E-06" where that format uses
 /// one, and a zero before the point). Negative zero prints as zero; non-finite values print as
 /// " Infinity", "-Infinity" and " NaN".
-Text Str(std::int64_t value);
-Text Str(double value);
-
+///
 /// Appends the number text of `value` to `out`.
 void appendStr(Text& out, std::int64_t value);
 void appendStr(Text& out, double value);
@@ -29,15 +27,6 @@ inline constexpr std::size_t kNumberTextRoom = 32;
 char* writeStr(char* to, std::int64_t value);
 char* writeStr(char* to, double value);
 
-inline Text Str(std::int32_t value) {
-  return Str(static_cast<std::int64_t>(value));
-}
-inline Text Str(std::int16_t value) {
-  return Str(static_cast<std::int64_t>(value));
-}
-inline Text Str(std::uint32_t value) {
-  return Str(static_cast<std::int64_t>(value));
-}
 inline void appendStr(Text& out, std::int32_t value) {
   appendStr(out, static_cast<std::int64_t>(value));
 }

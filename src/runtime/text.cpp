@@ -8,39 +8,6 @@ namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-bool isContinuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one
-// (overlong forms, surrogates and values above U+10FFFF are not well formed).
-std::size_t validSequenceLength(std::string_view s) {
-  const auto b0 = static_cast<unsigned char>(s[0]);
-  if (b0 < 0x80) return 1;
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    if (b0 == 0xE0) low = 0xA0;
-    if (b0 == 0xED) high = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    if (b0 == 0xF0) low = 0x90;
-    if (b0 == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (s.size() < length) return 0;
-  const auto b1 = static_cast<unsigned char>(s[1]);
-  if (b1 < low || b1 > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (!isContinuation(static_cast<unsigned char>(s[i]))) return 0;
-  }
-  return length;
-}
-
 void appendControlPicture(Text& out, unsigned char code) {
   appendCodePoint(out, code == 0x7F ? 0x2421 : 0x2400 + code);
 }
@@ -60,22 +27,38 @@ void appendCodePointName(Text& out, char32_t c) {
   out.push_back('>');
 }
 
-// The code point of the well-formed sequence of `length` bytes at the start of `s`.
-char32_t decode(std::string_view s, std::size_t length) {
-  const auto b = [&](std::size_t i) {
-    return static_cast<char32_t>(static_cast<unsigned char>(s[i]));
-  };
-  switch (length) {
-    case 2:
-      return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-    case 3:
-      return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-    default:
-      return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-  }
-}
-
 }  // namespace
+
+Utf8Character decodeUtf8(std::string_view text, bool surrogatesAllowed) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char b0 = byte(0);
+  if (b0 < 0x80) return {b0, 1};
+  std::size_t length;
+  char32_t c;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2;
+    c = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3;
+    c = b0 & 0x0F;
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED && !surrogatesAllowed) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    length = 4;
+    c = b0 & 0x07;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
+  } else {
+    return {};
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return {};
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return {};
+    c = (c << 6) | (byte(i) & 0x3F);
+  }
+  return {c, length};
+}
 
 char* writeCodePoint(char* to, char32_t c) {
   const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
@@ -105,7 +88,7 @@ void appendCodePoint(Text& out, char32_t c) {
 
 bool isUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
-    const std::size_t length = validSequenceLength(bytes);
+    const std::size_t length = decodeUtf8(bytes).length;
     if (length == 0) return false;
     bytes.remove_prefix(length);
   }
@@ -117,31 +100,28 @@ void appendDisplayLine(Text& out, std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
     if (c >= 0x20 && c < 0x7F) {
       ++i;
       continue;
     }
-    if (c >= 0x80) {
-      length = validSequenceLength(text.substr(i));
-      if (length == 0) {  // not UTF-8: each such byte shows as U+FFFD
-        out.append(text, plainFrom, i - plainFrom);
-        out.append(kReplacementCharacter);
-        plainFrom = ++i;
-        continue;
-      }
-      if (!isInvisibleControl(decode(text.substr(i), length))) {
-        i += length;
-        continue;
-      }
+    const Utf8Character character = c < 0x80 ? Utf8Character{c, 1} : decodeUtf8(text.substr(i));
+    if (character.length == 0) {  // not UTF-8: each such byte shows as U+FFFD
+      out.append(text, plainFrom, i - plainFrom);
+      out.append(kReplacementCharacter);
+      plainFrom = ++i;
+      continue;
+    }
+    if (c >= 0x80 && !isInvisibleControl(character.c)) {
+      i += character.length;
+      continue;
     }
     out.append(text, plainFrom, i - plainFrom);
     if (c < 0x80) {
       appendControlPicture(out, c);
     } else {
-      appendCodePointName(out, decode(text.substr(i), length));
+      appendCodePointName(out, character.c);
     }
-    i += length;
+    i += character.length;
     plainFrom = i;
   }
   out.append(text, plainFrom);
@@ -190,12 +170,6 @@ Text bytesToText(std::string_view bytes) {
   return out;
 }
 
-Text pathToText(std::string_view path) {
-  Text out;
-  appendPathText(out, path);
-  return out;
-}
-
 char* writePathText(char* to, std::string_view path) {
   while (!path.empty()) {
     std::size_t ascii = 0;  // the common case, copied in one go
@@ -203,7 +177,7 @@ char* writePathText(char* to, std::string_view path) {
     to = std::copy_n(path.data(), ascii, to);
     path.remove_prefix(ascii);
     if (path.empty()) break;
-    const std::size_t length = validSequenceLength(path);
+    const std::size_t length = decodeUtf8(path).length;
     if (length == 0) {  // each byte of what is not UTF-8 shows as U+FFFD
       to = std::copy(kReplacementCharacter.begin(), kReplacementCharacter.end(), to);
       path.remove_prefix(1);

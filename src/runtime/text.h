@@ -33,12 +33,23 @@ void appendCodePoint(Text& out, char32_t c);
 /// Writes them at `to`, which has four bytes of room; returns their end.
 char* writeCodePoint(char* to, char32_t c);
 
+/// One character decoded from UTF-8: its code point and its length in bytes, 0 when the bytes
+/// are not a well-formed character.
+struct Utf8Character {
+  char32_t c = 0;
+  std::size_t length = 0;
+};
+
+/// The character at the start of `text`, which is not empty, by UTF-8's rules: no overlong
+/// forms, nothing above U+10FFFF, and no surrogates (U+D800 to U+DFFF) unless
+/// `surrogatesAllowed`, as WTF-8 allows them for the names a system holds in UTF-16.
+Utf8Character decodeUtf8(std::string_view text, bool surrogatesAllowed = false);
+
 /// Whether `bytes` are well-formed UTF-8 throughout.
 bool isUtf8(std::string_view bytes);
 
 /// Text of a file name: its bytes decoded as UTF-8, each byte of an invalid sequence shown as
 /// U+FFFD.
-Text pathToText(std::string_view path);
 void appendPathText(Text& out, std::string_view path);
 /// Writes that text at `to`, which has three bytes of room for each byte of `path`; returns its
 /// end.

@@ -52,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(sink.count == 1, "exactly one report per probe");
   require(outcome.prompt.text == sink.lastPrompt, "the outcome holds the prompt the box showed");
   if (outcome.report == pelorin::Report::kInformation) {
-    require(endsWith(sink.lastPrompt, "\r\nLength =" + pelorin::Str(outcome.result) + " seconds."),
+    std::string lengthLine = "\r\nLength =";
+    pelorin::appendStr(lengthLine, outcome.result);
+    require(endsWith(sink.lastPrompt, lengthLine + " seconds."),
             "the length line shows the returned value");
   } else {
     require(outcome.result == 0, "a failed probe returns 0");
