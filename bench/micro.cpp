@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/details_reader.h"
 #include "cli/format.h"
 #include "probe/details.h"
 #include "probe/reports.h"
@@ -129,12 +128,12 @@ BENCHMARK(JsonLine);
 // A probe with --details: the probe, then the details through the same open file.
 void ProbeCachedFileWithDetails(benchmark::State& state) {
   SilentSink sink;
-  pelorin::cli::DetailsReader reader(true);
-  pelorin::RuntimeContext ctx(sink, reader.fileSystem());
+  pelorin::RuntimeContext ctx(sink);
   pelorin::ProbeOutcome outcome;
   for (auto _ : state) {
-    outcome = pelorin::probeWaveFile(ctx, cachedWave(), std::move(outcome));
-    benchmark::DoNotOptimize(reader.read(cachedWave(), outcome));
+    outcome =
+        pelorin::probeWaveFile(ctx, cachedWave(), std::move(outcome), pelorin::WithDetails::kYes);
+    benchmark::DoNotOptimize(outcome.details);
   }
 }
 BENCHMARK(ProbeCachedFileWithDetails);
@@ -143,10 +142,10 @@ BENCHMARK(ProbeCachedFileWithDetails);
 void DetailsOfACanonicalFile(benchmark::State& state) {
   pelorin::MemoryFileSystem files;
   files.add("/memory/tone.wav", pelorin::canonicalWave());
-  const auto source = files.open("/memory/tone.wav").source;
+  auto opened = files.open("/memory/tone.wav").file;
   pelorin::WaveDetails details;
   for (auto _ : state) {
-    details = pelorin::readWaveDetails(*source, std::move(details));
+    details = pelorin::readWaveDetails(*opened, std::move(details));
     benchmark::DoNotOptimize(details.frames);
   }
 }
@@ -179,8 +178,8 @@ void JsonLineWithDetails(benchmark::State& state) {
   const pelorin::ProbeOutcome outcome = probedOnce();
   pelorin::MemoryFileSystem files;
   files.add("/memory/tone.wav", pelorin::canonicalWave());
-  const pelorin::WaveDetails details =
-      pelorin::readWaveDetails(*files.open("/memory/tone.wav").source);
+  pelorin::OpenResult opened = files.open("/memory/tone.wav");
+  const pelorin::WaveDetails details = pelorin::readWaveDetails(*opened.file);
   std::string out;
   pelorin::cli::FormatScratch scratch;
   for (auto _ : state) {

@@ -5,7 +5,6 @@
 #include <limits>
 #include <sstream>
 
-#include "cli/details_reader.h"
 #include "cli/format.h"
 #include "cli_runner.h"
 #include "runtime/memory_file_system.h"
@@ -21,7 +20,8 @@ using testing::TempDir;
 WaveDetails detailsOf(std::string bytes) {
   MemoryFileSystem files;
   files.add("/memory/file.wav", std::move(bytes));
-  return readWaveDetails(*files.open("/memory/file.wav").source);
+  OpenResult opened = files.open("/memory/file.wav");
+  return readWaveDetails(*opened.file);
 }
 
 // The details' keys of a JSON line, from the first of them to the end of the object.
@@ -83,6 +83,31 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
        "\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(jsonDetails(detailsOf(c.bytes)), c.keys) << c.name;
+}
+
+// The keys the WAV family adds: a finding's values, a Wave64 chunk's GUID, a size from ds64.
+TEST(DetailsFormat, JsonFindingsGuidsAndSizesFromDs64) {
+  const std::string truncated =
+      WaveBuilder().fmtFields(2, 1, 8000, 4096, 256, 4).dataDeclaring(512, 300).bytes();
+  EXPECT_NE(jsonDetails(detailsOf(truncated))
+                .find("\"findings\":[{\"code\":\"data-truncated\",\"offset\":36,"
+                      "\"chunk\":\"data\",\"expected\":512,\"actual\":300}]"),
+            std::string::npos);
+  const std::string w64 =
+      wave64({{"fmt ", WaveBuilder().fmt(1, 1, 8000, 8).bytes().substr(20)}, {"data", "abcd"}});
+  EXPECT_NE(jsonDetails(detailsOf(w64))
+                .find("{\"id\":\"data\",\"guid\":\"61746164-acf3-11d3-8cd1-00c04f8edb8a\","
+                      "\"offset\":80,\"size\":4}"),
+            std::string::npos);
+  const std::string rf64 = WaveBuilder()
+                               .riffId("RF64")
+                               .ds64(0, 4, 0)
+                               .fmt(1, 1, 8000, 8)
+                               .dataDeclaring(0xFFFFFFFF, 4)
+                               .bytes();
+  EXPECT_NE(jsonDetails(detailsOf(rf64))
+                .find("{\"id\":\"data\",\"offset\":72,\"size\":4,\"sizeFrom\":\"ds64\"}"),
+            std::string::npos);
 }
 
 TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
@@ -282,17 +307,15 @@ TEST_F(DetailsCli, SummaryCountsTheFilesWithWarnings) {
 // The details are read through the probe's own open file, which is closed once they are read.
 TEST_F(DetailsCli, TheProbesFileIsClosedOnceTheDetailsAreRead) {
   testing::RecordingSink sink;
-  cli::DetailsReader reader(true);
-  RuntimeContext ctx(sink, reader.fileSystem());
+  RuntimeContext ctx(sink);
   const int before = testing::openDescriptorCount();
   for (const std::string& path : {tone, tooShort, rf64}) {
-    const ProbeOutcome outcome = probeWaveFile(ctx, path);
-    const WaveDetails* details = reader.read(path, outcome);
-    ASSERT_NE(details, nullptr) << path;
-    EXPECT_EQ(details->fileLength, std::filesystem::file_size(path)) << path;
+    const ProbeOutcome outcome = probeWaveFile(ctx, path, {}, WithDetails::kYes);
+    ASSERT_TRUE(outcome.details) << path;
+    EXPECT_EQ(outcome.details->fileLength, std::filesystem::file_size(path)) << path;
     EXPECT_EQ(testing::openDescriptorCount(), before) << path;
   }
-  EXPECT_EQ(reader.read(missing, probeWaveFile(ctx, missing)), nullptr);
+  EXPECT_FALSE(probeWaveFile(ctx, missing, {}, WithDetails::kYes).details);
 }
 
 }  // namespace

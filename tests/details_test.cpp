@@ -12,7 +12,8 @@ namespace {
 WaveDetails detailsOf(std::string bytes) {
   MemoryFileSystem files;
   files.add("/memory/file.wav", std::move(bytes));
-  return readWaveDetails(*files.open("/memory/file.wav").source);
+  OpenResult opened = files.open("/memory/file.wav");
+  return readWaveDetails(*opened.file);
 }
 
 std::string layoutOf(const WaveDetails& d) {

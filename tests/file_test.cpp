@@ -10,6 +10,11 @@ namespace {
 using testing::RecordingSink;
 using testing::TempDir;
 
+// The position of the next read of the open file `number`, counting from 1.
+std::int64_t positionOf(RuntimeContext& ctx, std::int16_t number) {
+  return ctx.files.find(number)->position + 1;
+}
+
 class FileOps : public ::testing::Test {
  protected:
   FileOps() : ctx(sink), resume(ctx) {}
@@ -33,7 +38,7 @@ TEST_F(FileOps, ReadsLittleEndianIntegersAtOneBasedPositions) {
   FileSeek(ctx, number, 3);
   GetI16LE(ctx, number, small);
   EXPECT_EQ(small, -2);
-  EXPECT_EQ(SeekPosition(ctx, number), 5);
+  EXPECT_EQ(positionOf(ctx, number), 5);
   FileSeek(ctx, number, 1);
   GetI32LE(ctx, number, wide);
   EXPECT_EQ(wide, static_cast<std::int32_t>(0xFFFE0201u));
@@ -45,7 +50,7 @@ TEST_F(FileOps, SeekBelowOneIsAnErrorAndMovesNothing) {
   FileSeek(ctx, number, 9);
   FileSeek(ctx, number, 0);
   EXPECT_EQ(ctx.Err.Number, 63);
-  EXPECT_EQ(SeekPosition(ctx, number), 9);
+  EXPECT_EQ(positionOf(ctx, number), 9);
   FixedText<4> text;
   GetText(ctx, number, text);
   EXPECT_EQ(text.view(), "WAVE");
@@ -63,6 +68,17 @@ TEST_F(FileOps, ReadsPastTheEndGiveZerosWithoutAnError) {
   GetText(ctx, number, beyond);
   EXPECT_EQ(beyond.view(), std::string_view("\0\0\0\0", 4));
   EXPECT_EQ(ctx.Err.Number, 0);
+}
+
+// Over a buffer that already holds other bytes: a fresh buffer may hold zeros by chance.
+TEST_F(FileOps, BytesPastTheEndOfAFileOverwriteTheBufferWithZeros) {
+  for (const std::size_t size : {std::size_t{3}, kHeadSize + 3}) {
+    OpenResult opened = ctx.fileSystem->open(dir.write("f.bin", std::string(size, 'a')));
+    ASSERT_TRUE(opened.file);
+    std::string buffer(8, 'x');
+    ASSERT_TRUE(opened.file->read(static_cast<std::int64_t>(size) - 2, buffer.data(), 8));
+    EXPECT_EQ(buffer, "aa" + std::string(6, '\0')) << size;
+  }
 }
 
 TEST_F(FileOps, ReadsBeyondTheFirstReadComeFromTheFile) {

@@ -12,7 +12,8 @@ namespace {
 WaveDetails detailsOf(std::string bytes) {
   MemoryFileSystem files;
   files.add("/memory/file.wav", std::move(bytes));
-  return readWaveDetails(*files.open("/memory/file.wav").source);
+  OpenResult opened = files.open("/memory/file.wav");
+  return readWaveDetails(*opened.file);
 }
 
 std::string hexOf(const std::optional<Md5Digest>& digest) {
@@ -174,10 +175,11 @@ TEST(Md5Chunk, StoredAgainstComputed) {
     files.add(
         "/f.wav",
         WaveBuilder().fmt(1, 1, 8000, 8).chunk("MD5 ", md5Chunk(c.storedHex)).data(size).bytes());
-    const auto source = files.open("/f.wav").source;
-    WaveDetails d = readWaveDetails(*source);
+    OpenResult opened = files.open("/f.wav");
+    OpenedFile& source = *opened.file;
+    WaveDetails d = readWaveDetails(source);
     HashRecorder progress;
-    verifyDataMd5(*source, d, &progress);
+    verifyDataMd5(source, d, &progress);
     ASSERT_TRUE(d.md5) << c.name;
     EXPECT_EQ(hexOf(d.md5->stored), c.storedHex) << c.name;
     EXPECT_EQ(hexOf(d.md5->computed), zeros) << c.name;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "probe/chunk_walk.h"
 #include "runtime/file.h"
@@ -220,44 +221,12 @@ TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {
   EXPECT_NE(beyond.outcome.values.dataSize, 8000u);
 }
 
-// Files in memory whose reads fail where they reach past `limit`; counts the failed reads.
-class FailingPast final : public FileSystem {
- public:
-  FailingPast(std::string bytes, std::int64_t limit) : limit_(limit) {
-    files_.add("/f.wav", std::move(bytes));
-  }
-  OpenResult open(const std::string& path) override {
-    OpenResult opened = files_.open(path);
-    if (opened.source) opened.source = std::make_unique<Source>(std::move(opened.source), *this);
-    return opened;
-  }
-  OpenResult reopen(const std::string& path) override { return open(path); }
-  LengthResult length(const std::string& path) override { return files_.length(path); }
-  int failures = 0;
-
- private:
-  struct Source final : ByteSource {
-    Source(std::unique_ptr<ByteSource> inner, FailingPast& owner)
-        : inner(std::move(inner)), owner(owner) {}
-    std::int64_t length() const override { return inner->length(); }
-    bool read(std::int64_t offset, char* out, std::size_t count) override {
-      if (offset + static_cast<std::int64_t>(count) <= owner.limit_)
-        return inner->read(offset, out, count);
-      ++owner.failures;
-      return false;
-    }
-    std::unique_ptr<ByteSource> inner;
-    FailingPast& owner;
-  };
-  MemoryFileSystem files_;
-  std::int64_t limit_;
-};
-
 TEST(Probe, WalkStopsAtTheFirstFailedRead) {
   WaveBuilder empties;
   for (int i = 0; i < 100; ++i) empties.chunk("none", "");
   const std::string bytes = empties.fmt(1, 1, 8000, 8).data(8).bytes();
-  FailingPast files(bytes, 200);
+  MemoryFileSystem files;
+  files.addFailing("/f.wav", bytes, 200);
   testing::RecordingSink sink;
   RuntimeContext ctx(sink, files);
   OnErrorResumeNext resumeNext(ctx);
@@ -265,7 +234,7 @@ TEST(Probe, WalkStopsAtTheFirstFailedRead) {
   const ChunkPositions found = WalkChunks(ctx, 1, static_cast<std::int64_t>(bytes.size()));
   EXPECT_EQ(found.fmt, 0);
   EXPECT_NE(ctx.Err.Number, 0);
-  EXPECT_EQ(files.failures, 1);
+  EXPECT_EQ(files.readsOf("/f.wav"), 1);  // the head read at the open, which failed
 }
 
 TEST(Probe, LengthCountsOnlyTheDataBytesTheFileHolds) {
@@ -297,6 +266,37 @@ TEST(Probe, EveryCutOfAFileGivesExactlyOneReport) {
                             : length < fmtEnd ? Report::kInvalidIdentifier
                                               : Report::kInformation;
     EXPECT_EQ(run.outcome.report, expected) << length;
+  }
+}
+
+// Reads that reach the file, the head read at the open included, in a probe with details: the
+// test, the length, the header and the details share one open. On a disk that fails past its
+// first kibibyte, the first failed read is the last: the format identifier, read after the walk
+// failed, is left as it was, which makes the box the invalid identifier.
+TEST(Probe, AFileIsOpenedOnceAndAFailingDiskReadOnce) {
+  const std::string listed =
+      WaveBuilder().fmt(1, 2, 44100, 16).chunk("LIST", std::string(2000, 'l')).data(8).bytes();
+  constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::int64_t failingFrom;
+    int reads;
+    Report report;
+  } cases[] = {
+      {"header in the head", canonicalWave(), kNever, 1, Report::kInformation},
+      {"failing past the head", listed, kHeadSize, 2, Report::kInvalidIdentifier},
+  };
+  for (const auto& c : cases) {
+    MemoryFileSystem files;
+    files.addFailing("/memory/f.wav", c.bytes, c.failingFrom);
+    testing::RecordingSink sink;
+    RuntimeContext ctx(sink, files);
+    const auto outcome = probeWaveFile(ctx, "/memory/f.wav", {}, WithDetails::kYes);
+    EXPECT_EQ(files.readsOf("/memory/f.wav"), c.reads) << c.name;
+    EXPECT_EQ(outcome.report, c.report) << c.name;
+    ASSERT_TRUE(outcome.details) << c.name;
+    EXPECT_EQ(outcome.details->readFailed, c.failingFrom == kHeadSize) << c.name;
   }
 }
 

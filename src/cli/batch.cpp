@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-#include "cli/details_reader.h"
 #include "cli/pool_system.h"
 #include "cli/worker_pool.h"
 
@@ -80,6 +79,12 @@ bool refusedFolder(const Item& item, const ProbeOutcome& outcome) {
          isFolder(item.path);
 }
 
+// What the probe reads beyond the header: the details, and with them the data's MD5.
+WithDetails withDetails(const ReportStyle& style) {
+  if (!style.details) return WithDetails::kNo;
+  return style.verifyMd5 ? WithDetails::kYesWithMd5 : WithDetails::kYes;
+}
+
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
 class Prober final : public ChunkProber {
  public:
@@ -87,8 +92,7 @@ class Prober final : public ChunkProber {
   explicit Prober(const ReportStyle& style, std::unique_ptr<DeviceWatch> watch = nullptr,
                   std::function<void()> onSlowDevice = {})
       : style_(style),
-        details_(style.details, style.verifyMd5, style.hashProgress),
-        ctx_(boxes_, details_.fileSystem()),
+        ctx_(boxes_),
         watch_(std::move(watch)),
         onSlowDevice_(std::move(onSlowDevice)) {}
 
@@ -100,8 +104,9 @@ class Prober final : public ChunkProber {
       if (item.failure != ErrorNumber::kNone) {
         reportOpenFailure(item, outcome_);
       } else {
-        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_));
-        details = details_.read(item.path, outcome_);
+        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_), withDetails(style_),
+                                 style_.hashProgress);
+        if (outcome_.details) details = &*outcome_.details;
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
       chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds,
@@ -115,7 +120,6 @@ class Prober final : public ChunkProber {
  private:
   ReportStyle style_;
   DismissingSink boxes_;
-  DetailsReader details_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
   FormatScratch scratch_;

@@ -47,6 +47,9 @@ class Reader {
   std::int64_t failedAt() const { return failedAt_; }
 
  private:
+  // How many bytes of `chunk`'s body a read of at most `cap` gives.
+  std::size_t bodyLength(const ChunkHeader& chunk, std::size_t cap) const;
+
   ByteSource& file_;
   std::string buffer_;
   bool failed_ = false;

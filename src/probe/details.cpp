@@ -121,16 +121,19 @@ bool Reader::read(std::int64_t offset, char* out, std::size_t count) {
   return false;
 }
 
-std::size_t Reader::readBody(const ChunkHeader& chunk, char* out, std::size_t cap) {
+std::size_t Reader::bodyLength(const ChunkHeader& chunk, std::size_t cap) const {
   const auto inFile =
       static_cast<std::uint64_t>(std::max<std::int64_t>(0, file_.length() - chunk.bodyOffset));
-  const auto count =
-      static_cast<std::size_t>(std::min<std::uint64_t>({cap, chunk.bodySize, inFile}));
+  return static_cast<std::size_t>(std::min<std::uint64_t>({cap, chunk.bodySize, inFile}));
+}
+
+std::size_t Reader::readBody(const ChunkHeader& chunk, char* out, std::size_t cap) {
+  const std::size_t count = bodyLength(chunk, cap);
   return read(chunk.bodyOffset, out, count) ? count : 0;
 }
 
 std::string_view Reader::body(const ChunkHeader& chunk, std::size_t cap) {
-  buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(cap, chunk.bodySize)));
+  buffer_.resize(bodyLength(chunk, cap));
   buffer_.resize(readBody(chunk, buffer_.data(), buffer_.size()));
   return buffer_;
 }
@@ -143,6 +146,12 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   d.fileLength = file.length();
   Reader reader(file);
   if (!readContainer(reader, d)) {
+    // A file whose first bytes cannot be read is not known to be anything.
+    if (reader.failed()) {
+      d.readFailed = true;
+      d.warn(Warning::kReadFailed, reader.failedAt());
+      return d;
+    }
     const bool wave64 = d.container == Container::kWave64;
     d.warn(Warning::kNotWave, d.container == Container::kUnknown ? 0
                               : wave64                           ? kWave64FormTypeOffset

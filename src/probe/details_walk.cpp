@@ -225,7 +225,7 @@ void walkChunks(Reader& reader, WaveDetails& d, Found& found) {
   while (true) {
     if (d.chunks.size() == kMaxDetailChunks) {
       d.chunkLimitReached = !walk.it.atEnd();
-      warnIf(d, d.chunkLimitReached, Warning::kChunkLimitReached, walk.it.offset());
+      if (d.chunkLimitReached) d.warn(Warning::kChunkLimitReached, walk.it.offset());
       return;
     }
     ChunkHeader chunk;

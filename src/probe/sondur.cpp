@@ -97,9 +97,23 @@ double computeLength(RuntimeContext& ctx, const SondurValues& v, double dataByte
   return lengthSeconds;
 }
 
+// Reads the details of `file` into `out`, taking over the storage of earlier ones; without a
+// file, or without details asked for, the outcome has none. Hashes the data where asked.
+void readDetails(OpenedFile* file, WithDetails wanted, HashProgress* hashProgress,
+                 ProbeOutcome& out) {
+  if (!file || wanted == WithDetails::kNo) {
+    out.details.reset();
+    return;
+  }
+  out.details = readWaveDetails(*file, out.details ? std::move(*out.details) : WaveDetails{});
+  if (wanted == WithDetails::kYesWithMd5) verifyDataMd5(*file, *out.details, hashProgress);
+}
+
 // Shows the report whose prompt is in `out.prompt`; the open failure and the too-short report
-// give no title, so the box shows the application's.
+// give no title, so the box shows the application's. The probe ends here: the file its steps
+// shared is closed before the box is shown.
 ProbeOutcome show(RuntimeContext& ctx, ProbeOutcome& out, Report report) {
+  ctx.keptFile.drop();
   out.report = report;
   if (report == Report::kOpenFailure || report == Report::kTooShort) {
     out.title = kApplicationTitle;
@@ -125,7 +139,8 @@ void resetKeepingStorage(ProbeOutcome& out) {
 
 }  // namespace
 
-ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome reuse) {
+ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome reuse,
+                           WithDetails details, HashProgress* hashProgress) {
   ProbeOutcome out = std::move(reuse);
   resetKeepingStorage(out);
   SondurValues& v = out.values;
@@ -137,6 +152,7 @@ ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, Pro
     out.errorNumber = ctx.Err.Number;
     out.errorDescription = ctx.Err.Description;
     openFailurePrompt(out.prompt, FileName, ctx.Err.Number, ctx.Err.Description);
+    out.details.reset();
     return show(ctx, out, Report::kOpenFailure);
   }
   FileClose(ctx, fileNumber);
@@ -144,12 +160,14 @@ ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, Pro
   // A length that cannot be determined counts as too short.
   const std::int64_t fileLength = FileLen(ctx, FileName);
   if (ctx.Err.Number != 0 || fileLength < kMinimumFileLength) {
+    readDetails(ctx.keptFile.find(FileName), details, hashProgress, out);
     out.prompt.text.assign(kTooShortPrompt);
     return show(ctx, out, Report::kTooShort);
   }
 
   FileOpen(ctx, fileNumber, FileName, OpenMode::kBinary);
   const std::int64_t dataPos = readHeader(ctx, fileNumber, fileLength, v);
+  readDetails(FileOf(ctx, fileNumber), details, hashProgress, out);
   FileClose(ctx, fileNumber);
 
   if (!identifiersValid(v)) {

@@ -10,7 +10,8 @@
 namespace pelorin {
 
 /// All of the runtime's state for one thread of work: the error object, the table of file
-/// numbers, the file system the numbers are opened on and the message-box sink. Nothing is
+/// numbers, the file a probe's steps share, the file system the numbers are opened on and the
+/// message-box sink. Nothing is
 /// global, so contexts on different threads never meet. A context is not itself thread-safe.
 class RuntimeContext {
  public:
@@ -27,6 +28,8 @@ class RuntimeContext {
 
   ErrorObject Err;
   FileTable files;
+  /// The file of the last input-mode FileClose; whoever ends a probe drops it.
+  KeptFile keptFile;
   MessageBoxSink* messageBoxSink;
   FileSystem* fileSystem;
   bool continueOnError = false;

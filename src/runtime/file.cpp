@@ -1,6 +1,7 @@
 #include "runtime/file.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "runtime/little_endian.h"
@@ -16,24 +17,42 @@ std::int16_t FreeFile(RuntimeContext& ctx) {
 void FileOpen(RuntimeContext& ctx, std::int16_t number, const std::string& path, OpenMode mode) {
   if (number < 1 || number > kMaxFileNumber) return ctx.raise(ErrorNumber::kBadFileNameOrNumber);
   if (ctx.files.find(number)) return ctx.raise(ErrorNumber::kFileAlreadyOpen);
-  // A binary open commonly follows a test of the same file: the file system may hand that over.
-  OpenResult opened =
-      mode == OpenMode::kBinary ? ctx.fileSystem->reopen(path) : ctx.fileSystem->open(path);
-  if (!opened.source) return ctx.raise(opened.error);
+  // A binary open commonly follows a test of the same file, which the context kept open.
+  std::optional<OpenedFile> opened;
+  if (mode == OpenMode::kBinary) opened = ctx.keptFile.take(path);
+  ctx.keptFile.drop();
+  if (!opened) {
+    OpenResult result = ctx.fileSystem->open(path);
+    if (!result.file) return ctx.raise(result.error);
+    opened = std::move(result.file);
+  }
   OpenFile& file = ctx.files.slot(number);
-  file.source = std::move(opened.source);
+  file.opened = std::move(opened);
   file.mode = mode;
   file.position = 0;
+  file.path.assign(path);
 }
 
 void FileClose(RuntimeContext& ctx, std::int16_t number) {
-  if (OpenFile* file = ctx.files.find(number)) file->source.reset();
+  OpenFile* file = ctx.files.find(number);
+  if (!file) return;
+  if (file->mode == OpenMode::kInput) ctx.keptFile.keep(file->path, std::move(*file->opened));
+  file->opened.reset();
 }
 
 std::int64_t FileLen(RuntimeContext& ctx, const std::string& path) {
-  const LengthResult result = ctx.fileSystem->length(path);
-  if (result.error != ErrorNumber::kNone) ctx.raise(result.error);
-  return result.length;
+  if (const OpenedFile* kept = ctx.keptFile.find(path)) return kept->length();
+  const OpenResult result = ctx.fileSystem->open(path);
+  if (!result.file) {
+    ctx.raise(result.error);
+    return 0;
+  }
+  return result.file->length();
+}
+
+OpenedFile* FileOf(RuntimeContext& ctx, std::int16_t number) {
+  OpenFile* file = ctx.files.find(number);
+  return file ? &*file->opened : nullptr;
 }
 
 void FileSeek(RuntimeContext& ctx, std::int16_t number, std::int64_t position) {
@@ -41,11 +60,6 @@ void FileSeek(RuntimeContext& ctx, std::int16_t number, std::int64_t position) {
   if (!file) return ctx.raise(ErrorNumber::kBadFileNameOrNumber);
   if (position < 1) return ctx.raise(ErrorNumber::kBadRecordNumber);
   file->position = position - 1;
-}
-
-std::int64_t SeekPosition(RuntimeContext& ctx, std::int16_t number) {
-  const OpenFile* file = ctx.files.find(number);
-  return file ? file->position + 1 : 0;
 }
 
 namespace {
@@ -70,7 +84,7 @@ bool getInto(RuntimeContext& ctx, std::int16_t number, char* out, std::size_t le
     large.resize(length);
     staging = large.data();
   }
-  if (!file->source->read(file->position, staging, length)) {
+  if (!file->opened->read(file->position, staging, length)) {
     ctx.raise(ErrorNumber::kDeviceIoError);
     return false;
   }

@@ -12,27 +12,33 @@ namespace pelorin {
 std::int16_t FreeFile(RuntimeContext& ctx);
 
 /// Opens the regular file `path` under `number`: in input mode as a test that the file opens
-/// for reading, in binary mode for reads at any position. A path that is not a regular file
-/// (folder, FIFO, device, socket) fails with "Path/File access error"; other failures raise the
-/// numbered error of the file system's reason. Opening never blocks.
+/// for reading, in binary mode for reads at any position. A binary open takes the file the
+/// context keeps when it is of the same path; any other open drops that file and asks the file
+/// system. A path that is not a regular file (folder, FIFO, device, socket) fails with
+/// "Path/File access error"; other failures raise the numbered error of the file system's
+/// reason. Opening never blocks.
 void FileOpen(RuntimeContext& ctx, std::int16_t number, const std::string& path, OpenMode mode);
 
-/// Closes `number`; closing a number that is not open does nothing.
+/// Closes `number`; closing a number that is not open does nothing. The file of an input-mode
+/// number stays open in the context (RuntimeContext::keptFile) for the steps that follow.
 void FileClose(RuntimeContext& ctx, std::int16_t number);
 
-/// Size in bytes of the file `path`; raises the matching error and gives 0 when unknown.
+/// Size in bytes of the file `path`: the kept file's when it is of that path, else what an open
+/// of it finds; raises the matching error and gives 0 when unknown.
 std::int64_t FileLen(RuntimeContext& ctx, const std::string& path);
+
+/// The opened file under `number`, for readers that take a whole file (the details); nullptr
+/// when `number` is not open.
+OpenedFile* FileOf(RuntimeContext& ctx, std::int16_t number);
 
 /// Sets the position of the next read of `number`, counting bytes from 1. A position below 1
 /// raises "Bad record number" and moves nothing.
 void FileSeek(RuntimeContext& ctx, std::int16_t number, std::int64_t position);
 
-/// The position of the next read of `number`, counting from 1; 0 when it is not open.
-std::int64_t SeekPosition(RuntimeContext& ctx, std::int16_t number);
-
 // Reads at the current position of the binary file `number`, advancing by what they read.
 // Bytes past the end of the file read as zeros without an error. On an error (number not open,
-// not binary, the device fails) the target is left as it was and the position stays.
+// not binary, the device fails) the target is left as it was and the position stays. After the
+// device fails once, every later read of the file fails the same way without asking it again.
 
 /// Reads `length` bytes into `out`.
 void GetBytes(RuntimeContext& ctx, std::int16_t number, char* out, std::size_t length);

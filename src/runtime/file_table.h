@@ -2,7 +2,8 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
+#include <optional>
+#include <string>
 
 #include "runtime/file_system.h"
 
@@ -15,11 +16,12 @@ enum class OpenMode { kInput = 1, kBinary = 32 };
 /// Highest file number; numbers run from 1.
 inline constexpr std::int16_t kMaxFileNumber = 255;
 
-/// One open file number.
+/// One file number.
 struct OpenFile {
-  std::unique_ptr<ByteSource> source;
+  std::optional<OpenedFile> opened;  // empty while the number is not open
   OpenMode mode = OpenMode::kInput;
   std::int64_t position = 0;  // offset of the next read, from 0
+  std::string path;           // the path it was opened by
 };
 
 /// The table of file numbers of one runtime context.
@@ -29,7 +31,7 @@ class FileTable {
   OpenFile* find(std::int16_t number) {
     if (number < 1 || number > kMaxFileNumber) return nullptr;
     OpenFile& file = slots_[number - 1];
-    return file.source ? &file : nullptr;
+    return file.opened ? &file : nullptr;
   }
   /// The record for `number`, from 1 to kMaxFileNumber.
   OpenFile& slot(std::int16_t number) { return slots_[number - 1]; }
@@ -38,6 +40,33 @@ class FileTable {
 
  private:
   std::array<OpenFile, kMaxFileNumber> slots_;
+};
+
+/// A file that was tested in input mode and closed, kept for the steps of the same probe that
+/// commonly follow: the FileLen and the binary FileOpen of the same path take it instead of
+/// asking the file system again. It holds its handle until it is taken or dropped.
+class KeptFile {
+ public:
+  /// Keeps `file`, opened by `path`; takes the room of `path` and leaves it that of the path
+  /// kept before, so that keeping allocates nothing from one probe to the next.
+  void keep(std::string& path, OpenedFile file) {
+    path_.swap(path);
+    file_ = std::move(file);
+  }
+  /// The kept file, if it was opened by `path`.
+  OpenedFile* find(const std::string& path) { return file_ && path_ == path ? &*file_ : nullptr; }
+  /// Hands the kept file over, if it was opened by `path`; otherwise nothing.
+  std::optional<OpenedFile> take(const std::string& path) {
+    std::optional<OpenedFile> taken;
+    if (find(path)) taken.swap(file_);
+    return taken;
+  }
+  /// Closes the kept file, if any.
+  void drop() { file_.reset(); }
+
+ private:
+  std::string path_;
+  std::optional<OpenedFile> file_;
 };
 
 }  // namespace pelorin

@@ -7,53 +7,54 @@ namespace pelorin {
 
 namespace {
 
-class MemorySource final : public ByteSource {
+// The bytes of a file in memory as the handle of an opened file.
+class MemoryHandle final : public FileHandle {
  public:
-  explicit MemorySource(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {}
+  MemoryHandle(std::shared_ptr<const std::string> bytes, std::int64_t failingFrom,
+               std::shared_ptr<std::atomic<int>> reads)
+      : bytes_(std::move(bytes)), failingFrom_(failingFrom), reads_(std::move(reads)) {}
 
-  std::int64_t length() const override { return static_cast<std::int64_t>(bytes_->size()); }
-
-  bool read(std::int64_t offset, char* out, std::size_t count) override {
-    std::size_t done = 0;
-    if (offset < length()) {
-      done = std::min(count, bytes_->size() - static_cast<std::size_t>(offset));
-      std::memcpy(out, bytes_->data() + offset, done);
-    }
-    std::memset(out + done, 0, count - done);
-    return true;
+  std::int64_t read(std::int64_t offset, char* out, std::size_t count) override {
+    ++*reads_;
+    if (offset + static_cast<std::int64_t>(count) > failingFrom_) return -1;
+    const auto size = static_cast<std::int64_t>(bytes_->size());
+    if (offset >= size) return 0;
+    const std::size_t got = std::min<std::size_t>(count, static_cast<std::size_t>(size - offset));
+    std::memcpy(out, bytes_->data() + offset, got);
+    return static_cast<std::int64_t>(got);
   }
 
  private:
   std::shared_ptr<const std::string> bytes_;
+  std::int64_t failingFrom_;
+  std::shared_ptr<std::atomic<int>> reads_;
 };
 
 }  // namespace
 
 void MemoryFileSystem::add(const std::string& path, std::string bytes) {
-  files_[path] = std::make_shared<const std::string>(std::move(bytes));
+  files_[path] = File{std::make_shared<const std::string>(std::move(bytes))};
 }
 
-ErrorNumber MemoryFileSystem::find(const std::string& path,
-                                   std::shared_ptr<const std::string>& bytes) const {
-  if (path.empty()) return ErrorNumber::kBadFileNameOrNumber;
+void MemoryFileSystem::addFailing(const std::string& path, std::string bytes,
+                                  std::int64_t failingFrom) {
+  files_[path] = File{std::make_shared<const std::string>(std::move(bytes)), failingFrom};
+}
+
+int MemoryFileSystem::readsOf(const std::string& path) const {
   const auto found = files_.find(path);
-  if (found == files_.end()) return ErrorNumber::kFileNotFound;
-  bytes = found->second;
-  return ErrorNumber::kNone;
+  return found == files_.end() ? 0 : found->second.reads->load();
 }
 
 OpenResult MemoryFileSystem::open(const std::string& path) {
-  std::shared_ptr<const std::string> bytes;
-  const ErrorNumber error = find(path, bytes);
-  if (error != ErrorNumber::kNone) return {nullptr, error};
-  return {std::make_unique<MemorySource>(std::move(bytes)), ErrorNumber::kNone};
-}
-
-LengthResult MemoryFileSystem::length(const std::string& path) {
-  std::shared_ptr<const std::string> bytes;
-  const ErrorNumber error = find(path, bytes);
-  if (error != ErrorNumber::kNone) return {0, error};
-  return {static_cast<std::int64_t>(bytes->size()), ErrorNumber::kNone};
+  if (path.empty()) return {std::nullopt, ErrorNumber::kBadFileNameOrNumber};
+  const auto found = files_.find(path);
+  if (found == files_.end()) return {std::nullopt, ErrorNumber::kFileNotFound};
+  const File& file = found->second;
+  return {OpenedFile::readHead(
+              FileKind::kRegular, static_cast<std::int64_t>(file.bytes->size()),
+              std::make_unique<MemoryHandle>(file.bytes, file.failingFrom, file.reads)),
+          ErrorNumber::kNone};
 }
 
 }  // namespace pelorin

@@ -1,19 +1,25 @@
 #pragma once
 
-// What the system file systems (POSIX, Win32) share: a file's head read once at its open, the
-// byte source that serves reads from it, and the memory of the last file opened.
-
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
-#include <string>
-
-#include "runtime/file_system.h"
+#include <string_view>
 
 namespace pelorin {
+
+/// The bytes of one opened file.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+
+  /// The file's length in bytes when it was opened.
+  virtual std::int64_t length() const = 0;
+
+  /// Fills `out` with `count` bytes from `offset` (counted from 0). Bytes past the end of the
+  /// file read as zeros, which is not an error. Returns false when the device fails; `out` is
+  /// then unspecified.
+  virtual bool read(std::int64_t offset, char* out, std::size_t count) = 0;
+};
 
 /// Bytes read from the start of a file in one read when it is opened; every read inside them is
 /// served from memory. A kibibyte holds the header of a plain file and the chunks that commonly
@@ -21,72 +27,51 @@ namespace pelorin {
 /// cost per open.
 inline constexpr std::size_t kHeadSize = 1024;
 
-/// What one open of a file found. `Handle` owns the system's handle (UniqueFd, UniqueHandle).
-template <typename Handle>
-struct OpenedFile {
-  Handle handle;  // for reads beyond the head; closed at once when the head holds the whole file
-  std::int64_t length = 0;
-  std::size_t headLength = 0;  // bytes of `head` the file filled
-  std::array<char, kHeadSize> head;
+/// What an opened file is, as far as reading it goes.
+enum class FileKind {
+  kRegular,  // a file on a disk, read at any offset
 };
 
-/// An opened file as a byte source: reads inside the head come from memory, the rest through
-/// `readRest(handle, offset, out, count)`, which gives the bytes read (fewer only at the end of
-/// the file) or -1 when the device fails.
-template <typename Handle,
-          std::int64_t (*readRest)(const Handle&, std::int64_t, char*, std::size_t)>
-class OpenedFileSource final : public ByteSource {
+/// The system's handle of an opened file (a descriptor, a Win32 handle): owned, closed when
+/// destroyed.
+class FileHandle {
  public:
-  explicit OpenedFileSource(std::shared_ptr<const OpenedFile<Handle>> file)
-      : file_(std::move(file)) {}
+  virtual ~FileHandle() = default;
 
-  std::int64_t length() const override { return file_->length; }
-
-  bool read(std::int64_t offset, char* out, std::size_t count) override {
-    const OpenedFile<Handle>& file = *file_;
-    std::size_t done = 0;
-    if (offset < static_cast<std::int64_t>(file.headLength)) {
-      done = std::min(count, file.headLength - static_cast<std::size_t>(offset));
-      std::memcpy(out, file.head.data() + offset, done);
-    }
-    if (done < count && file.handle) {
-      const std::int64_t got = readRest(file.handle, offset + done, out + done, count - done);
-      if (got < 0) return false;
-      done += static_cast<std::size_t>(got);
-    }
-    std::memset(out + done, 0, count - done);
-    return true;
-  }
-
-  /// The handle that reads beyond the head go to; empty when the head holds the whole file.
-  const Handle& handle() const { return file_->handle; }
-
- private:
-  std::shared_ptr<const OpenedFile<Handle>> file_;
+  /// Reads up to `count` bytes at `offset` into `out`, fewer only at the end of the file.
+  /// Returns the bytes read, or -1 when the device fails.
+  virtual std::int64_t read(std::int64_t offset, char* out, std::size_t count) = 0;
 };
 
-/// The file the last open found, kept for the length() and reopen() of the same path that
-/// commonly follow it, until the next open.
-template <typename Handle>
-class LastOpened {
+/// What one open of a file found: its kind, its length, the head it read and, where the file is
+/// longer than the head, the handle that reads the rest. A value: whoever holds it owns the
+/// handle, which closes with it. Reads inside the head come from memory. After a read fails, no
+/// further read reaches the device: each fails at once, so that a failing disk is asked once.
+class OpenedFile final : public ByteSource {
  public:
-  using File = std::shared_ptr<const OpenedFile<Handle>>;
+  /// Reads the head of the file that `handle` opened, `length` bytes long by the system's
+  /// account: its first kHeadSize bytes, or all of them when it is shorter. The handle is closed
+  /// at once when the head holds the whole file; after a failed head read every read of the file
+  /// fails.
+  static OpenedFile readHead(FileKind kind, std::int64_t length,
+                             std::unique_ptr<FileHandle> handle);
 
-  void forget() { file_.reset(); }
-  void remember(const std::string& path, File file) {
-    path_.assign(path);  // reuses the room of earlier paths
-    file_ = std::move(file);
-  }
-  /// What the last open found, if it was of `path`.
-  const OpenedFile<Handle>* find(const std::string& path) const {
-    return file_ && path_ == path ? file_.get() : nullptr;
-  }
-  /// Hands over what the last open found, if it was of `path`, and forgets it.
-  File take(const std::string& path) { return find(path) ? std::move(file_) : nullptr; }
+  FileKind kind() const { return kind_; }
+  std::int64_t length() const override { return length_; }
+  /// The bytes the head read got: the whole file when it is shorter than kHeadSize.
+  std::string_view head() const { return {head_.get(), headLength_}; }
+
+  bool read(std::int64_t offset, char* out, std::size_t count) override;
 
  private:
-  std::string path_;
-  File file_;
+  OpenedFile() = default;
+
+  FileKind kind_ = FileKind::kRegular;
+  std::int64_t length_ = 0;
+  std::unique_ptr<char[]> head_;
+  std::size_t headLength_ = 0;        // bytes of head_ the file filled
+  std::unique_ptr<FileHandle> rest_;  // null when the head holds the whole file
+  bool failed_ = false;               // a read failed: no further read is made
 };
 
 }  // namespace pelorin

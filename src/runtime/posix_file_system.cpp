@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+
+#include "runtime/unique_fd.h"
 
 namespace pelorin {
 
@@ -75,58 +78,37 @@ int openForReading(const std::string& path, bool keepAccessTime) {
   return ::open(path.c_str(), kFlags);
 }
 
-// Looks at what `path` is before opening it, so that anything but a regular file (a FIFO with
-// a writer waiting, a device that acts on being opened) is refused without ever being opened;
-// then opens it and reads its head.
-OpenResult openRegularFile(const std::string& path, const OpenerIdentity& opener,
-                           LastOpened<UniqueFd>::File& found) {
-  if (isNameTheSystemCannotTake(path)) return {nullptr, ErrorNumber::kBadFileNameOrNumber};
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return {nullptr, openFailure(errno, path)};
-  if (!S_ISREG(st.st_mode)) return {nullptr, ErrorNumber::kPathFileAccessError};
-  const bool keepAccessTime = opener.actsAsAnyOwner || st.st_uid == opener.effectiveUser;
-  UniqueFd fd(openForReading(path, keepAccessTime));
-  if (!fd) return {nullptr, openFailure(errno, path)};
-  // Not zeroed: reads never look past the bytes the file filled (headLength).
-  auto file = std::make_shared_for_overwrite<OpenedFile<UniqueFd>>();
-  file->length = st.st_size;
-  const ssize_t got = readFully(fd.get(), 0, file->head.data(), file->head.size());
-  file->headLength = got > 0 ? static_cast<std::size_t>(got) : 0;
-  // A head read short of its size met the end of the file: no later read needs the descriptor.
-  // After a failed read it stays, so that later reads report the failure too.
-  if (got < 0 || file->headLength == file->head.size()) file->handle = std::move(fd);
-  found = file;
-  return {std::make_unique<PosixFile>(std::move(file)), ErrorNumber::kNone};
-}
+// A descriptor as the handle of an opened file.
+class PosixHandle final : public FileHandle {
+ public:
+  explicit PosixHandle(UniqueFd fd) : fd_(std::move(fd)) {}
+
+  std::int64_t read(std::int64_t offset, char* out, std::size_t count) override {
+    return readFully(fd_.get(), offset, out, count);
+  }
+
+ private:
+  UniqueFd fd_;
+};
 
 }  // namespace
 
-std::int64_t readBeyondHead(const UniqueFd& fd, std::int64_t offset, char* out, std::size_t count) {
-  return readFully(fd.get(), offset, out, count);
-}
-
 PosixFileSystem::PosixFileSystem() : opener_{::geteuid(), mayActAsAnyOwner()} {}
 
+// Looks at what `path` is before opening it, so that anything but a regular file (a FIFO with
+// a writer waiting, a device that acts on being opened) is refused without ever being opened;
+// then opens it and reads its head.
 OpenResult PosixFileSystem::open(const std::string& path) {
-  last_.forget();
-  LastOpened<UniqueFd>::File found;
-  OpenResult opened = openRegularFile(path, opener_, found);
-  if (found) last_.remember(path, std::move(found));
-  return opened;
-}
-
-OpenResult PosixFileSystem::reopen(const std::string& path) {
-  LastOpened<UniqueFd>::File found = last_.take(path);
-  if (!found) return open(path);
-  return {std::make_unique<PosixFile>(std::move(found)), ErrorNumber::kNone};
-}
-
-LengthResult PosixFileSystem::length(const std::string& path) {
-  if (const auto* found = last_.find(path)) return {found->length, ErrorNumber::kNone};
-  if (isNameTheSystemCannotTake(path)) return {0, ErrorNumber::kBadFileNameOrNumber};
+  if (isNameTheSystemCannotTake(path)) return {std::nullopt, ErrorNumber::kBadFileNameOrNumber};
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return {0, openFailure(errno, path)};
-  return {st.st_size, ErrorNumber::kNone};
+  if (::stat(path.c_str(), &st) != 0) return {std::nullopt, openFailure(errno, path)};
+  if (!S_ISREG(st.st_mode)) return {std::nullopt, ErrorNumber::kPathFileAccessError};
+  const bool keepAccessTime = opener_.actsAsAnyOwner || st.st_uid == opener_.effectiveUser;
+  UniqueFd fd(openForReading(path, keepAccessTime));
+  if (!fd) return {std::nullopt, openFailure(errno, path)};
+  return {OpenedFile::readHead(FileKind::kRegular, st.st_size,
+                               std::make_unique<PosixHandle>(std::move(fd))),
+          ErrorNumber::kNone};
 }
 
 ErrorNumber openFailure(int errnoValue, const std::string& path) {

@@ -1,24 +1,12 @@
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <string>
 
 #include <sys/types.h>
 
 #include "runtime/file_system.h"
-#include "runtime/opened_file.h"
-#include "runtime/unique_fd.h"
 
 namespace pelorin {
-
-/// Reads of a POSIX file beyond its head: the bytes read, or -1 when the device fails.
-std::int64_t readBeyondHead(const UniqueFd& fd, std::int64_t offset, char* out, std::size_t count);
-
-/// A regular file opened on a POSIX system.
-using PosixFile = OpenedFileSource<UniqueFd, readBeyondHead>;
 
 /// Who opens files, as far as access times go: files of this user, or of any user with the
 /// capability to act as their owner, can be read without updating their access time.
@@ -28,10 +16,9 @@ struct OpenerIdentity {
 };
 
 /// The system's files, read through POSIX calls. Opening costs one stat (a path that is not a
-/// regular file is refused without being opened), one open and one read of the head; the file
-/// found is remembered until the next open(), so that length() and reopen() of the same path
-/// cost nothing. A file the head holds whole keeps no descriptor, and reopen() hands the
-/// remembered descriptor over, so that nothing stays open once the sources are gone.
+/// regular file is refused without being opened), one open and one read of the head. A file the
+/// head holds whole keeps no descriptor; a longer one keeps it for as long as its opened file
+/// lives.
 ///
 /// Files are opened without updating their access time where the system allows it (files of
 /// the user, or any file with the capability to act as its owner); other users' files may get
@@ -43,12 +30,9 @@ class PosixFileSystem final : public FileSystem {
   PosixFileSystem();
 
   OpenResult open(const std::string& path) override;
-  OpenResult reopen(const std::string& path) override;
-  LengthResult length(const std::string& path) override;
 
  private:
   OpenerIdentity opener_;
-  LastOpened<UniqueFd> last_;
 };
 
 /// The runtime's error number for a failed open or stat of `path` whose system reason was

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <cwctype>
+#include <memory>
 
 #include "runtime/win32_text.h"
 
@@ -60,41 +61,42 @@ std::int64_t readFully(HANDLE file, std::int64_t offset, char* out, std::size_t 
   return static_cast<std::int64_t>(done);
 }
 
-std::int64_t lengthOf(const WIN32_FILE_ATTRIBUTE_DATA& attributes) {
-  return static_cast<std::int64_t>((std::uint64_t{attributes.nFileSizeHigh} << 32) |
-                                   attributes.nFileSizeLow);
-}
+// A Win32 handle as the handle of an opened file.
+class Win32Handle final : public FileHandle {
+ public:
+  explicit Win32Handle(UniqueHandle handle) : handle_(std::move(handle)) {}
+
+  std::int64_t read(std::int64_t offset, char* out, std::size_t count) override {
+    return readFully(handle_.get(), offset, out, count);
+  }
+
+ private:
+  UniqueHandle handle_;
+};
 
 // Looks at what `path` is before opening it, so that a folder is refused without an open; then
 // opens it, refuses anything but a disk file, and reads its head.
-OpenResult openDiskFile(const std::wstring& path, LastOpened<UniqueHandle>::File& found) {
+OpenResult openDiskFile(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA attributes;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
-    return {nullptr, openFailure(::GetLastError(), path)};
+    return {std::nullopt, openFailure(::GetLastError(), path)};
   }
   if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return {nullptr, ErrorNumber::kPathFileAccessError};
+    return {std::nullopt, ErrorNumber::kPathFileAccessError};
   }
   UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle) return {nullptr, openFailure(::GetLastError(), path)};
+  if (!handle) return {std::nullopt, openFailure(::GetLastError(), path)};
   // A pipe or a console reached through a name the checks above did not know.
   if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
-    return {nullptr, ErrorNumber::kPathFileAccessError};
+    return {std::nullopt, ErrorNumber::kPathFileAccessError};
   }
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(handle.get(), &size)) return {nullptr, ErrorNumber::kDeviceIoError};
-  // Not zeroed: reads never look past the bytes the file filled (headLength).
-  auto file = std::make_shared_for_overwrite<OpenedFile<UniqueHandle>>();
-  file->length = size.QuadPart;
-  const std::int64_t got = readFully(handle.get(), 0, file->head.data(), file->head.size());
-  file->headLength = got > 0 ? static_cast<std::size_t>(got) : 0;
-  // A head read short of its size met the end of the file: no later read needs the handle.
-  // After a failed read it stays, so that later reads report the failure too.
-  if (got < 0 || file->headLength == file->head.size()) file->handle = std::move(handle);
-  found = file;
-  return {std::make_unique<Win32File>(std::move(file)), ErrorNumber::kNone};
+  if (!::GetFileSizeEx(handle.get(), &size)) return {std::nullopt, ErrorNumber::kDeviceIoError};
+  return {OpenedFile::readHead(FileKind::kRegular, size.QuadPart,
+                               std::make_unique<Win32Handle>(std::move(handle))),
+          ErrorNumber::kNone};
 }
 
 // The part of `path` after its last "\" or "/" and after a drive ("C:NUL").
@@ -196,38 +198,11 @@ ErrorNumber openFailure(unsigned long systemError, const std::wstring& systemPat
   }
 }
 
-std::int64_t readBeyondHead(const UniqueHandle& handle, std::int64_t offset, char* out,
-                            std::size_t count) {
-  return readFully(handle.get(), offset, out, count);
-}
-
 OpenResult Win32FileSystem::open(const std::string& path) {
-  last_.forget();
   std::wstring systemPath;
   const ErrorNumber refused = toSystemPath(path, systemPath);
-  if (refused != ErrorNumber::kNone) return {nullptr, refused};
-  LastOpened<UniqueHandle>::File found;
-  OpenResult opened = openDiskFile(systemPath, found);
-  if (found) last_.remember(path, std::move(found));
-  return opened;
-}
-
-OpenResult Win32FileSystem::reopen(const std::string& path) {
-  LastOpened<UniqueHandle>::File found = last_.take(path);
-  if (!found) return open(path);
-  return {std::make_unique<Win32File>(std::move(found)), ErrorNumber::kNone};
-}
-
-LengthResult Win32FileSystem::length(const std::string& path) {
-  if (const auto* found = last_.find(path)) return {found->length, ErrorNumber::kNone};
-  std::wstring systemPath;
-  const ErrorNumber refused = toSystemPath(path, systemPath);
-  if (refused != ErrorNumber::kNone) return {0, refused};
-  WIN32_FILE_ATTRIBUTE_DATA attributes;
-  if (!::GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &attributes)) {
-    return {0, openFailure(::GetLastError(), systemPath)};
-  }
-  return {lengthOf(attributes), ErrorNumber::kNone};
+  if (refused != ErrorNumber::kNone) return {std::nullopt, refused};
+  return openDiskFile(systemPath);
 }
 
 std::unique_ptr<FileSystem> makeSystemFileSystem() {

@@ -1,31 +1,19 @@
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "runtime/file_system.h"
-#include "runtime/opened_file.h"
 #include "runtime/unique_handle.h"
 
 namespace pelorin {
 
-/// Reads of a disk file beyond its head: the bytes read, or -1 when the device fails.
-std::int64_t readBeyondHead(const UniqueHandle& handle, std::int64_t offset, char* out,
-                            std::size_t count);
-
-/// A disk file opened through the Win32 API.
-using Win32File = OpenedFileSource<UniqueHandle, readBeyondHead>;
-
 /// The system's files on Windows. Paths are UTF-8 here and UTF-16 for the system. Opening costs
 /// one look at the path's attributes (a folder, a device name such as NUL or COM1.wav, or a
 /// device path in any spelling, see isDevicePath(), is refused without being opened), one
-/// CreateFileW and one read of the head; the file found is remembered until the next open(), so
-/// that length() and reopen() of the same path cost nothing.
+/// CreateFileW and one read of the head. A file the head holds whole keeps no handle; a longer
+/// one keeps it for as long as its opened file lives.
 ///
 /// Files are opened for reading and shared for reading, writing and deleting, so that a file
 /// another program is recording stays writable for it. Windows may update a file's access time
@@ -34,11 +22,6 @@ using Win32File = OpenedFileSource<UniqueHandle, readBeyondHead>;
 class Win32FileSystem final : public FileSystem {
  public:
   OpenResult open(const std::string& path) override;
-  OpenResult reopen(const std::string& path) override;
-  LengthResult length(const std::string& path) override;
-
- private:
-  LastOpened<UniqueHandle> last_;
 };
 
 /// Whether Windows takes `path` for a device path: "\\.\" or "\\?\" with each "\" written as

@@ -61,11 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(ctx.files.lowestFreeNumber() == 1, "every file number released");
 
-  const auto source = files.open(path).source;
-  pelorin::WaveDetails details = pelorin::readWaveDetails(*source);
+  pelorin::OpenResult opened = files.open(path);
+  pelorin::WaveDetails details = pelorin::readWaveDetails(*opened.file);
   require(!details.data || details.data->present <= size, "the data counted lies in the file");
   require(details.chunks.size() <= pelorin::kMaxDetailChunks, "the walk stays within its limit");
-  pelorin::verifyDataMd5(*source, details);
+  pelorin::verifyDataMd5(*opened.file, details);
   require(details.md5 && details.md5->verified, "the data's hash is taken");
   return 0;
 }
