@@ -2,8 +2,8 @@
 # Times pelorin-cli side by side with its peers and with a floor program on 10,000 small
 # canonical WAV files: a warm-cache table and, where the caches can be dropped, a cold-cache
 # table. Each row is set against the floor at the same number of threads and against the
-# fastest floor measured. Then the system calls per probed file, and pelorin-cli's peak memory
-# for 1,000 and for 100,000 files.
+# fastest floor measured. Then the MD5 of a 1 GiB file's data against md5sum, the system calls
+# per probed file, and pelorin-cli's peak memory for 1,000 and for 100,000 files.
 # Usage: bench/peers.sh [BUILD_DIR]    (run as root, or with sudo available, for the cold table)
 #        RUNS, SLOW_RUNS, COLD_RUNS: rounds of each table; PEERS=0 leaves the peers out.
 set -euo pipefail
@@ -202,6 +202,38 @@ slow_device_table() {
   done
 }
 slow_device_table
+# The MD5 of a 1 GiB file's data: pelorin-cli --verify-md5 against md5sum on the whole file,
+# warm, then cold where the caches can be dropped. The goal is within 1.1 times md5sum's time.
+big="$work/big.wav"
+python3 - "$big" <<'PY'
+import os, struct, sys
+size = 1 << 30
+with open(sys.argv[1], "wb") as f:
+    f.write(b"RIFF" + struct.pack("<I", 36 + size) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, 48000, 192000, 4, 16))
+    f.write(b"data" + struct.pack("<I", size))
+    for _ in range(size >> 24):
+        f.write(os.urandom(1 << 24))
+PY
+time_md5() {  # time_md5 LABEL RUNS [PREPARE]: one table row
+  local prepare=(--warmup 1)
+  [[ -n "${3:-}" ]] && prepare=(--prepare "$3")
+  hyperfine -N --runs "$2" "${prepare[@]}" --style none --export-json "$work/md5.json" \
+    "md5sum $big" "$cli --json --details --verify-md5 $big" >/dev/null 2>&1
+  jq -r --arg label "$1" '.results | "| \($label) | \(.[0].median * 1000 | round / 1000) s | \(
+    .[1].median * 1000 | round / 1000) s | \(.[1].median / .[0].median * 100 | round / 100) |"' \
+    "$work/md5.json"
+}
+echo "MD5 of a 1 GiB file (medians; md5sum hashes the whole file, pelorin-cli its data):"
+echo
+echo "| cache | md5sum | pelorin-cli --json --details --verify-md5 | pelorin-cli / md5sum |"
+echo "|---|---:|---:|---:|"
+time_md5 "warm" "${MD5_RUNS:-10}"
+if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
+  time_md5 "cold" "${MD5_COLD_RUNS:-5}" "$drop"
+else
+  echo "| cold | skipped: the caches cannot be dropped here | | |"
+fi
+rm -f "$big"
 echo
 
 # System calls per probed file: a run over 1,000 files minus a run over 1, divided by 999,

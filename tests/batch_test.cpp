@@ -181,6 +181,7 @@ TEST_F(Batch, UsageErrors) {
       {"-0 without a list", {"-0", "x"}, "-0/--null needs --files-from"},
       {"--all-files without -r", {"--all-files", "x"}, "--all-files needs -r/--recursive"},
       {"--strict without --details", {"--strict", "x"}, "--strict needs --details"},
+      {"--verify-md5 without --details", {"--verify-md5", "x"}, "--verify-md5 needs --details"},
       {"nothing", {}, "no path given"},
       {"only --", {"--json", "--"}, "no path given"},
   };

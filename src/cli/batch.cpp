@@ -69,10 +69,10 @@ void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
 
 // Text reports name their files where the arguments can give more than one, whatever they turn
 // out to hold.
-ReportStyle styleOf(const Options& options) {
+ReportStyle styleOf(const Options& options, Progress& progress) {
   const bool severalFiles =
       options.paths.size() >= 2 || options.recursive || !options.filesFrom.empty();
-  return {options.format, severalFiles, options.details};
+  return {options.format, severalFiles, options.details, options.verifyMd5, &progress};
 }
 
 // Whether the probe of `item` refused it as a folder: the one open failure a newcomer meets
@@ -81,6 +81,12 @@ bool refusedFolder(const Item& item, const ProbeOutcome& outcome) {
   return item.failure == ErrorNumber::kNone && outcome.report == Report::kOpenFailure &&
          outcome.errorNumber == static_cast<std::int32_t>(ErrorNumber::kPathFileAccessError) &&
          isFolder(item.path);
+}
+
+// What the probe reads beyond the header: the details, and with them the data's MD5.
+WithDetails withDetails(const ReportStyle& style) {
+  if (!style.details) return WithDetails::kNo;
+  return style.verifyMd5 ? WithDetails::kYesWithMd5 : WithDetails::kYes;
 }
 
 // One worker's probe state, kept from chunk to chunk so that its storage is reused.
@@ -102,8 +108,8 @@ class Prober final : public ChunkProber {
       if (item.failure != ErrorNumber::kNone) {
         reportOpenFailure(item, outcome_);
       } else {
-        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_),
-                                 style_.details ? WithDetails::kYes : WithDetails::kNo);
+        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_), withDetails(style_),
+                                 style_.hashProgress);
         if (outcome_.details) details = &*outcome_.details;
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
@@ -211,7 +217,7 @@ class Writer {
 // On a terminal each report shows as soon as it is made.
 Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   Writer writer(options, output, progress);
-  Prober prober(styleOf(options));
+  Prober prober(styleOf(options, progress));
   Chunk chunk;
   const std::size_t perChunk = output.isTerminal() ? 1 : kChunkItems;
   while (!output.failed() && fill(chunk, inputs, perChunk)) {
@@ -269,7 +275,7 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
                       PoolSystem& system, unsigned probers, unsigned growTo) {
   Writer writer(options, output, progress);
   Chunks chunks;  // outlives the pool's workers
-  const ReportStyle style = styleOf(options);
+  const ReportStyle style = styleOf(options, progress);
   WorkerPool pool(system, probers - 1, growTo - 1, [&](std::function<void()> onSlowDevice) {
     return std::make_unique<Prober>(style, system.watchThisThread(), std::move(onSlowDevice));
   });

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "cli/format.h"
+#include "cli/ixml_md5_format.h"
 #include "runtime/number_text.h"
 
 namespace pelorin::cli {
@@ -351,6 +352,8 @@ void appendTextDetails(std::string& out, const WaveDetails& details) {
   appendWarnings(out, details);
   appendTags(out, details);
   appendTextMetadata(out, details);
+  appendTextIxml(out, details);
+  appendTextMd5(out, details);
 }
 
 }  // namespace pelorin::cli

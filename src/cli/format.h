@@ -27,11 +27,14 @@ struct Tally {
 };
 
 /// How reports are written: the format, whether in text each report begins with a line that
-/// names its file, as runs that can give several files do, and whether details follow.
+/// names its file, as runs that can give several files do, and whether details follow, with
+/// the data's MD5 verified, and who hears how far each hash has come.
 struct ReportStyle {
   Format format = Format::kText;
   bool namePaths = false;
   bool details = false;
+  bool verifyMd5 = false;
+  HashProgress* hashProgress = nullptr;
 };
 
 /// Working storage of the formatters, kept from report to report so that its room is reused.

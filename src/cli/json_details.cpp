@@ -1,5 +1,7 @@
 #include "cli/json_details.h"
 
+#include "cli/ixml_md5_format.h"
+
 namespace pelorin::cli {
 
 namespace {

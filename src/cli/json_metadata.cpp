@@ -1,6 +1,7 @@
 // The details' JSON keys from `bext` on: the broadcast description and every chunk decoded
 // beyond the format and the tags, each null without its chunk.
 
+#include "cli/ixml_md5_format.h"
 #include "cli/json_details.h"
 
 namespace pelorin::cli {
@@ -246,13 +247,13 @@ void appendJsonMetadata(JsonLine& line, const WaveDetails& d) {
   appendJsonSampler(line, d);
   appendJsonInstrument(line, d);
   appendJsonAcid(line, d);
-  line.raw(",\"ixml\":null");
+  appendJsonIxml(line, d);
   appendJsonAdm(line, d);
   appendJsonCart(line, d);
   appendJsonPeak(line, d);
   appendJsonId3(line, d);
   appendJsonXmp(line, d);
-  line.raw(",\"md5\":null");
+  appendJsonMd5(line, d);
 }
 
 }  // namespace pelorin::cli

@@ -21,6 +21,7 @@ enum LongOnly : int {
   kStrict,
   kProgress,
   kNoProgress,
+  kVerifyMd5,
 };
 
 // What getopt_long returns for a path among the options.
@@ -32,6 +33,7 @@ constexpr option kLongOptions[] = {
     {"summary", no_argument, nullptr, kSummary},
     {"details", no_argument, nullptr, kDetails},
     {"strict", no_argument, nullptr, kStrict},
+    {"verify-md5", no_argument, nullptr, kVerifyMd5},
     {"progress", no_argument, nullptr, kProgress},
     {"no-progress", no_argument, nullptr, kNoProgress},
     {"recursive", no_argument, nullptr, 'r'},
@@ -168,9 +170,11 @@ struct Flag {
   bool Options::*member;
 };
 constexpr Flag kFlags[] = {
-    {kSummary, &Options::summary}, {kDetails, &Options::details},   {kStrict, &Options::strict},
-    {'r', &Options::recursive},    {kAllFiles, &Options::allFiles}, {'0', &Options::nulSeparated},
-    {'h', &Options::help},         {'V', &Options::version},        {'v', &Options::version},
+    {kSummary, &Options::summary},   {kDetails, &Options::details},
+    {kStrict, &Options::strict},     {'r', &Options::recursive},
+    {kAllFiles, &Options::allFiles}, {'0', &Options::nulSeparated},
+    {'h', &Options::help},           {'V', &Options::version},
+    {'v', &Options::version},        {kVerifyMd5, &Options::verifyMd5},
 };
 
 void apply(const Found& found, Options& options) {
@@ -214,6 +218,7 @@ void checkCombinations(const Options& options) {
     throw UsageError{"-0/--null needs --files-from"};
   if (options.allFiles && !options.recursive) throw UsageError{"--all-files needs -r/--recursive"};
   if (options.strict && !options.details) throw UsageError{"--strict needs --details"};
+  if (options.verifyMd5 && !options.details) throw UsageError{"--verify-md5 needs --details"};
   if (options.paths.empty() && options.filesFrom.empty()) throw UsageError{"no path given"};
 }
 

@@ -17,8 +17,9 @@ enum class ProgressMode { kAuto, kAlways, kNever };
 struct Options {
   Format format = Format::kText;
   bool summary = false;
-  bool details = false;  // what the header says beyond the report
-  bool strict = false;   // with details, a warning fails the run
+  bool details = false;    // what the header says beyond the report
+  bool strict = false;     // with details, a warning fails the run
+  bool verifyMd5 = false;  // with details, hash the data and check it against its MD5 chunk
   bool recursive = false;
   bool allFiles = false;      // in folders, every regular file rather than the .wav ones
   bool nulSeparated = false;  // the file list separates paths with NUL bytes, not lines
@@ -33,12 +34,14 @@ struct Options {
 };
 
 inline constexpr std::string_view kUsage =
-    "Usage: pelorin-cli [--json | --tsv] [--details [--strict]] [--summary]\n"
-    "                   [-r [--all-files]] [-j N] [--files-from FILE [-0]] [--] PATH...\n";
+    "Usage: pelorin-cli [--json | --tsv] [--details [--strict] [--verify-md5]]\n"
+    "                   [--summary] [-r [--all-files]] [-j N]\n"
+    "                   [--files-from FILE [-0]] [--] PATH...\n";
 
 inline constexpr std::string_view kHelp =
-    "Usage: pelorin-cli [--json | --tsv] [--details [--strict]] [--summary]\n"
-    "                   [-r [--all-files]] [-j N] [--files-from FILE [-0]] [--] PATH...\n"
+    "Usage: pelorin-cli [--json | --tsv] [--details [--strict] [--verify-md5]]\n"
+    "                   [--summary] [-r [--all-files]] [-j N]\n"
+    "                   [--files-from FILE [-0]] [--] PATH...\n"
     "Reports what the header of each RIFF/WAVE file says and how long its sound\n"
     "plays, one report per file, in the order given.\n"
     "\n"
@@ -47,6 +50,8 @@ inline constexpr std::string_view kHelp =
     "      --details          add what the header says beyond the report: format,\n"
     "                         duration, chunks, tags and warnings\n"
     "      --strict           with --details, exit 1 also when a file has a warning\n"
+    "      --verify-md5       with --details, hash the audio data and check it against\n"
+    "                         the MD5 chunk\n"
     "      --summary          end with the count of each report and the total length\n"
     "      --progress         show progress on stderr even when it is not a terminal\n"
     "      --no-progress      never show progress (by default a run of over a second\n"

@@ -6,6 +6,8 @@ namespace {
 
 constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
+constexpr auto kHashRedrawEvery = std::chrono::milliseconds(200);
+constexpr std::uint64_t kMiB = 1 << 20;
 // Back to the start of the line and clear it, so that a shorter line leaves nothing behind.
 constexpr std::string_view kEraseLine = "\r\x1b[K";
 
@@ -25,17 +27,37 @@ Progress::Progress(ProgressMode mode, OutputStream* err, const OutputStream& out
 }
 
 void Progress::update(std::uint64_t filesDone, Clock::time_point now) {
-  if (!err_ || now < nextDraw_) return;
+  if (!err_) return;
+  const std::lock_guard lock(mutex_);
+  filesDone_ = filesDone;
+  if (now < nextDraw_) return;
   nextDraw_ = now + kRedrawEvery;
-  draw(filesDone, now);
+  draw(now);
 }
 
-void Progress::draw(std::uint64_t filesDone, Clock::time_point now) {
+void Progress::hashed(std::uint64_t done, std::uint64_t total, Clock::time_point now) {
+  if (!err_) return;
+  const std::lock_guard lock(mutex_);
+  if (done >= total) {
+    hashing_.reset();  // the next draw leaves it out
+    return;
+  }
+  hashing_ = Hashing{done, total};
+  if (now < nextDraw_ || held_) return;
+  nextDraw_ = now + kHashRedrawEvery;
+  draw(now);
+}
+
+void Progress::draw(Clock::time_point now) {
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const auto whole = static_cast<std::uint64_t>(seconds);
-  const auto perSecond = static_cast<std::uint64_t>(seconds > 0 ? filesDone / seconds : 0);
-  line_ = filesText(filesDone) + ", " + std::to_string(perSecond) + " files/s, " +
+  const auto perSecond = static_cast<std::uint64_t>(seconds > 0 ? filesDone_ / seconds : 0);
+  line_ = filesText(filesDone_) + ", " + std::to_string(perSecond) + " files/s, " +
           std::to_string(whole / 60) + (whole % 60 < 10 ? ":0" : ":") + std::to_string(whole % 60);
+  if (hashing_) {
+    line_ += ", hashing " + std::to_string(hashing_->done / kMiB) + " of " +
+             std::to_string((hashing_->total + kMiB - 1) / kMiB) + " MiB";
+  }
   std::string text(kEraseLine);
   text += line_;
   send(text);
@@ -51,12 +73,16 @@ std::string Progress::filesText(std::uint64_t filesDone) const {
 }
 
 void Progress::erase() {
+  const std::lock_guard lock(mutex_);
+  held_ = true;
   if (!shown_) return;
   send(std::string(kEraseLine));
   shown_ = false;
 }
 
 void Progress::redraw() {
+  const std::lock_guard lock(mutex_);
+  held_ = false;
   if (!err_ || line_.empty() || shown_) return;
   std::string text(kEraseLine);
   text += line_;

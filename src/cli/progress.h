@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "cli/options.h"
 #include "cli/stream.h"
+#include "probe/data_md5.h"
 
 namespace pelorin::cli {
 
@@ -15,8 +17,12 @@ namespace pelorin::cli {
 /// a second and cleared at the end. By default it shows only when stderr is a terminal and the run
 /// has lasted over a second; --progress shows it from the start wherever stderr goes, --no-progress
 /// never. A line the terminal cannot take at once is dropped, never waited for: progress must not
-/// slow the run.
-class Progress {
+/// slow the run. While a file's data is hashed, the line also shows the MiB hashed, and is redrawn
+/// as the hash goes on.
+///
+/// hashed() may be called from any thread that probes; the rest only from the thread that writes
+/// the reports.
+class Progress final : public HashProgress {
  public:
   using Clock = std::chrono::steady_clock;
 
@@ -29,6 +35,14 @@ class Progress {
   void update(std::uint64_t filesDone) { update(filesDone, Clock::now()); }
   void update(std::uint64_t filesDone, Clock::time_point now);
 
+  /// Call as a file's data is hashed, after each piece: `done` of `total` bytes. Redraws the line
+  /// at most every kHashRedrawEvery, so that with a piece read in under 50 ms the line changes
+  /// at least every 250 ms.
+  void hashed(std::uint64_t done, std::uint64_t total) override {
+    hashed(done, total, Clock::now());
+  }
+  void hashed(std::uint64_t done, std::uint64_t total, Clock::time_point now);
+
   /// Whether reports and the line share a terminal: the line must then be erased before
   /// reports are written (erase()) and drawn again after them (redraw()).
   bool sharesTerminalWithOutput() const { return sharesTerminal_; }
@@ -39,9 +53,14 @@ class Progress {
   void finish() { erase(); }
 
  private:
-  void draw(std::uint64_t filesDone, Clock::time_point now);
+  void draw(Clock::time_point now);
   std::string filesText(std::uint64_t filesDone) const;
   void send(const std::string& text);
+
+  struct Hashing {
+    std::uint64_t done;
+    std::uint64_t total;
+  };
 
   OutputStream* err_ = nullptr;  // null: no progress
   bool sharesTerminal_ = false;
@@ -51,6 +70,10 @@ class Progress {
   Clock::time_point nextDraw_;   // when it is next redrawn
   std::string line_;             // the line as last drawn, without the erasing
   bool shown_ = false;
+  bool held_ = false;  // erased for reports: no hash draws it until redraw()
+  std::uint64_t filesDone_ = 0;
+  std::optional<Hashing> hashing_;  // the file being hashed, if any
+  std::mutex mutex_;                // the line is drawn from more than one thread
 };
 
 }  // namespace pelorin::cli

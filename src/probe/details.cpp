@@ -166,6 +166,7 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   checkDs64(d, found);
   detail::checkFormat(d, found);
   finishMetadata(d);
+  checkIxml(d);
   d.readFailed = reader.failed();
   warnIf(d, d.readFailed, Warning::kReadFailed, reader.failedAt());
   sortFindings(d);

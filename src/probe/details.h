@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "probe/chunk_iterator.h"
+#include "probe/data_md5.h"
+#include "probe/ixml.h"
 #include "probe/metadata.h"
 #include "runtime/file_system.h"
 
@@ -167,6 +169,8 @@ struct WaveDetails {
   std::vector<InfoTag> info;
   std::optional<BroadcastFields> bext;
   ChunkMetadata metadata;
+  std::optional<IxmlFields> ixml;
+  std::optional<Md5Fields> md5;  // the "MD5 " chunk's, and the data's where verified
 
   bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
   /// Calls `visit` with each warning set, in the order of the codes.

@@ -144,6 +144,10 @@ void readBodyOf(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found&
     readFact(reader, chunk, found);
   } else if (id == "LIST") {
     readList(reader, chunk, d, found);
+  } else if (id == "iXML") {
+    readIxml([&reader](auto... read) { return reader.read(read...); }, chunk, d);
+  } else if (id == "MD5 ") {
+    readMd5Chunk([&reader](auto... read) { return reader.read(read...); }, chunk, d, reader.order);
   } else if (const std::optional<std::size_t> cap = metadataBodyCap(chunk, d)) {
     decodeMetadataBody(chunk, readKeptBody(reader, chunk, *cap, d), reader.order, d);
   }

@@ -98,13 +98,15 @@ double computeLength(RuntimeContext& ctx, const SondurValues& v, double dataByte
 }
 
 // Reads the details of `file` into `out`, taking over the storage of earlier ones; without a
-// file, or without details asked for, the outcome has none.
-void readDetails(OpenedFile* file, WithDetails wanted, ProbeOutcome& out) {
+// file, or without details asked for, the outcome has none. Hashes the data where asked.
+void readDetails(OpenedFile* file, WithDetails wanted, HashProgress* hashProgress,
+                 ProbeOutcome& out) {
   if (!file || wanted == WithDetails::kNo) {
     out.details.reset();
     return;
   }
   out.details = readWaveDetails(*file, out.details ? std::move(*out.details) : WaveDetails{});
+  if (wanted == WithDetails::kYesWithMd5) verifyDataMd5(*file, *out.details, hashProgress);
 }
 
 // Shows the report whose prompt is in `out.prompt`; the open failure and the too-short report
@@ -138,7 +140,7 @@ void resetKeepingStorage(ProbeOutcome& out) {
 }  // namespace
 
 ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, ProbeOutcome reuse,
-                           WithDetails details) {
+                           WithDetails details, HashProgress* hashProgress) {
   ProbeOutcome out = std::move(reuse);
   resetKeepingStorage(out);
   SondurValues& v = out.values;
@@ -158,14 +160,14 @@ ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName, Pro
   // A length that cannot be determined counts as too short.
   const std::int64_t fileLength = FileLen(ctx, FileName);
   if (ctx.Err.Number != 0 || fileLength < kMinimumFileLength) {
-    readDetails(ctx.keptFile.find(FileName), details, out);
+    readDetails(ctx.keptFile.find(FileName), details, hashProgress, out);
     out.prompt.text.assign(kTooShortPrompt);
     return show(ctx, out, Report::kTooShort);
   }
 
   FileOpen(ctx, fileNumber, FileName, OpenMode::kBinary);
   const std::int64_t dataPos = readHeader(ctx, fileNumber, fileLength, v);
-  readDetails(FileOf(ctx, fileNumber), details, out);
+  readDetails(FileOf(ctx, fileNumber), details, hashProgress, out);
   FileClose(ctx, fileNumber);
 
   if (!identifiersValid(v)) {

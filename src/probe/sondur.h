@@ -24,8 +24,9 @@ struct ProbeOutcome {
   std::optional<WaveDetails> details;
 };
 
-/// Whether a probe also reads the file's details (readWaveDetails()).
-enum class WithDetails : bool { kNo, kYes };
+/// Whether a probe also reads the file's details (readWaveDetails()), and with them hashes the
+/// data (verifyDataMd5()).
+enum class WithDetails { kNo, kYes, kYesWithMd5 };
 
 /// Probes the file `FileName`: decides whether it is a RIFF/WAVE sound file, reads its format
 /// fields and data size, works out how long the sound plays and shows exactly one message box
@@ -35,8 +36,11 @@ enum class WithDetails : bool { kNo, kYes };
 ///
 /// `reuse` is an earlier outcome whose texts' storage the new one takes over, so that probing
 /// many files allocates nothing per file: `outcome = probeWaveFile(ctx, path, std::move(outcome))`.
+///
+/// A hash of the data tells `hashProgress`, where given, how far it has come.
 ProbeOutcome probeWaveFile(RuntimeContext& ctx, const std::string& FileName,
-                           ProbeOutcome reuse = {}, WithDetails details = WithDetails::kNo);
+                           ProbeOutcome reuse = {}, WithDetails details = WithDetails::kNo,
+                           HashProgress* hashProgress = nullptr);
 
 /// Probes `FileName` as probeWaveFile() does and returns the length in seconds, or 0 when the
 /// file cannot be opened, is 44 bytes or fewer, or has the wrong identifiers.

@@ -108,6 +108,32 @@ int main(int argc, char** argv) {
                    .dataDeclaring(0xFFFFFFFF, 16)
                    .listInfo({{"INAM", "n"}})
                    .bytes()},
+      // iXML of two tracks whose timestamp is the bext's, padded as recorders pad it, and the
+      // data's MD5 as an "MD5 " chunk stores it (4ae71336... reversed); a DOCTYPE, refused.
+      {"ixml-md5",
+       WaveBuilder()
+           .fmt(1, 2, 48000, 16)
+           .bext({.timeReference = 48000, .version = 1})
+           .chunk("iXML", std::string("<BWFXML><SPEED><TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>0"
+                                      "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>"
+                                      "<TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>48000"
+                                      "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>"
+                                      "<TIMESTAMP_SAMPLE_RATE>48000</TIMESTAMP_SAMPLE_RATE>"
+                                      "</SPEED><TRACK_LIST><TRACK><NAME>L</NAME></TRACK>"
+                                      "<TRACK><NAME>R</NAME></TRACK></TRACK_LIST></BWFXML>"
+                                      "\n\0\0",
+                                      271))
+           .chunk("MD5 ",
+                  "\xA5\x18\x48\x23\x2E\x75\xD2\x79\xBF\xF9\x4B\xE4"
+                  "\x36\x13\xE7\x4A")
+           .data(16)
+           .bytes()},
+      {"ixml-doctype",
+       WaveBuilder()
+           .fmt(1, 1, 8000, 8)
+           .chunk("iXML", "<!DOCTYPE BWFXML [<!ENTITY e \"x\">]><BWFXML><NOTE>&e;</NOTE></BWFXML>")
+           .data(8)
+           .bytes()},
       {"tags", WaveBuilder()
                    .listInfo({{"INAM", "Caf\xE9"}, {"ICMT", "c"}})
                    .bext({.description = "d", .version = 1})

@@ -2,8 +2,8 @@
 // exactly one report; an information report whose "Length =" line is the number text of the
 // returned value; every other report returning 0; no file number left open. Then reads the
 // details of the same bytes: the data they count lies in the file, the walk stays within its
-// limit, and what the metadata decoders keep within theirs. The bytes come from memory, so that no
-// file or descriptor is needed per input.
+// limit, and what the metadata decoders keep within theirs; and hashes the data they count. The
+// bytes come from memory, so that no file or descriptor is needed per input.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(ctx.files.lowestFreeNumber() == 1, "every file number released");
 
   pelorin::OpenResult opened = files.open(path);
-  const pelorin::WaveDetails details = pelorin::readWaveDetails(*opened.file);
+  pelorin::WaveDetails details = pelorin::readWaveDetails(*opened.file);
   require(!details.data || details.data->present <= size, "the data counted lies in the file");
   require(details.chunks.size() <= pelorin::kMaxDetailChunks, "the walk stays within its limit");
   require(details.metadata.allowance <= pelorin::kMaxRecordWeight,
@@ -71,5 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const pelorin::InfoTag& tag : details.info) {
     require(tag.text.size() <= pelorin::kMaxFieldTextBytes, "no text beyond its cap");
   }
+  pelorin::verifyDataMd5(*opened.file, details);
+  require(details.md5 && details.md5->verified, "the data's hash is taken");
   return 0;
 }

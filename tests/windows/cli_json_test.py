@@ -53,7 +53,7 @@ def records(command, folder, runs):
 
 
 def main():
-    runs = [["--json", "--details", "--summary", "-r", "--all-files", "CASES"],
+    runs = [["--json", "--details", "--verify-md5", "--summary", "-r", "--all-files", "CASES"],
             ["--json", "CASES/missing.wav", "CASES/sub"]]
     with tempfile.TemporaryDirectory(prefix="pelorin-cli-json-") as folder:
         cases = os.path.join(folder, "cases")

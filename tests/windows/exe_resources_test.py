@@ -11,7 +11,7 @@ import pefile
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "shell32.dll",
-               "msvcrt.dll", "advapi32.dll", "ntdll.dll"}
+               "msvcrt.dll", "advapi32.dll", "ntdll.dll", "bcrypt.dll"}  # bcrypt: the data's MD5
 
 failures = []
 
