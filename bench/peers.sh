@@ -5,6 +5,7 @@
 # fastest floor measured. Then the system calls per probed file, and pelorin-cli's peak memory
 # for 1,000 and for 100,000 files.
 # Usage: bench/peers.sh [BUILD_DIR]    (run as root, or with sudo available, for the cold table)
+#        RUNS, SLOW_RUNS, COLD_RUNS: rounds of each table; PEERS=0 leaves the peers out.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -13,6 +14,7 @@ files=10000
 runs=${RUNS:-40}            # warm, for the programs that take milliseconds
 slow_runs=${SLOW_RUNS:-5}   # warm, for those that take seconds
 cold_runs=${COLD_RUNS:-10}  # cold: every run starts from empty caches
+peers=${PEERS:-1}           # PEERS=0: the floors and pelorin-cli alone
 cores=$(nproc)
 
 "$root/tools/install-deps" bench >/dev/null
@@ -43,12 +45,19 @@ reset_rows() { labels=(); commands=(); like=(); slow=(); scale=(); }
 add() {
   labels+=("$1"); commands+=("$2"); like+=("$3"); slow+=("${4:-0}"); scale+=("${5:-1}")
 }
+# The floors come first: the bare open, pread and close, then the probe's four calls (stat
+# first), each at every thread count. Rows are set against the four calls.
 add_floors() {
   for threads in "${floor_threads[@]}"; do
     add "floor, $threads thread$([[ $threads == 1 ]] || echo s) (C: open, pread 128 bytes, close)" \
       "$work/floor -t $threads $all" "$threads"
   done
+  for threads in "${floor_threads[@]}"; do
+    add "floor, $threads thread$([[ $threads == 1 ]] || echo s) (C: stat, open, pread 128 bytes, close)" \
+      "$work/floor -s -t $threads $all" "$threads"
+  done
 }
+floor_rows=$((2 * ${#floor_threads[@]}))
 
 # Medians: a run that the machine disturbed moves the mean, not the median. The programs take
 # turns, one run each a round, so that a machine that drifts (a neighbour on the host, the
@@ -72,18 +81,18 @@ time_rows() {
   rm -f "$work"/round-*.json
 }
 
-# print_table JSON: one row per label; the floor of the same threads and the fastest floor
-# come from the table's own floor rows, the first ones.
+# print_table JSON: one row per label; the four-call floor of the same threads and the fastest
+# floor come from the table's own floor rows, the first ones.
 print_table() {
-  local times=$1 fastest
-  fastest=$(jq '[.results[0:'"${#floor_threads[@]}"'][].median] | min' "$times")
-  echo "| program | time (median) | files per second | time / floor at the same threads | time / fastest floor |"
+  local times=$1 fastest four=${#floor_threads[@]}
+  fastest=$(jq '[.results[0:'"$floor_rows"'][].median] | min' "$times")
+  echo "| program | time (median) | files per second | time / four-call floor at the same threads | time / fastest floor |"
   echo "|---|---:|---:|---:|---:|"
   for i in "${!labels[@]}"; do
     local median same
     median=$(jq ".results[$i].median" "$times")
     for f in "${!floor_threads[@]}"; do
-      [[ ${floor_threads[$f]} == "${like[$i]}" ]] && same=$(jq ".results[$f].median" "$times")
+      [[ ${floor_threads[$f]} == "${like[$i]}" ]] && same=$(jq ".results[$((four + f))].median" "$times")
     done
     awk -v label="${labels[$i]}" -v median="$median" -v same="$same" -v fastest="$fastest" \
       -v n="$files" -v scale="${scale[$i]}" -v some=200 'BEGIN {
@@ -107,16 +116,18 @@ add "pelorin-cli (text)" "$cli $all" "$cores"
 add "pelorin-cli --tsv" "$cli --tsv $all" "$cores"
 add "pelorin-cli --json --details" "$cli --json --details $all" "$cores"
 add "pelorin-cli --json --progress (forced)" "$cli --json --progress $all" "$cores"
-add "soxi -D" "soxi -D $all" 1
-add "sndfile-info" "sndfile-info $all" 1
-# The slow rows come last, so that the rows keep their order when the two timings are joined.
-add "file" "file $all" 1 1
-add "python3 wave, one process" "python3 -c 'import sys,wave
+if [[ $peers == 1 ]]; then
+  add "soxi -D" "soxi -D $all" 1
+  add "sndfile-info" "sndfile-info $all" 1
+  # The slow rows come last, so that the rows keep their order when the two timings are joined.
+  add "file" "file $all" 1 1
+  add "python3 wave, one process" "python3 -c 'import sys,wave
 for p in sys.argv[1:]:
   with wave.open(p) as w: w.getnframes()' $all" 1 1
-add "mediainfo on the folder" "mediainfo $work/files" 1 1
-add "ffprobe, one process per file (200 files, times 50)" \
-  "bash -c 'for f in $some; do ffprobe -v quiet -show_format \$f; done'" 1 1 50
+  add "mediainfo on the folder" "mediainfo $work/files" 1 1
+  add "ffprobe, one process per file (200 files, times 50)" \
+    "bash -c 'for f in $some; do ffprobe -v quiet -show_format \$f; done'" 1 1 50
+fi
 time_rows 0 "$runs" "$work/fast.json"
 time_rows 1 "$slow_runs" "$work/slow.json"
 jq -s '{ results: (.[0].results + .[1].results) }' "$work/fast.json" "$work/slow.json" >"$work/warm.json"
@@ -133,7 +144,7 @@ if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
   add "pelorin-cli --json" "$cli --json $all" 64
   add "pelorin-cli --json -j1" "$cli --json -j1 $all" 1
   add "pelorin-cli --tsv" "$cli --tsv $all" 64
-  add "soxi -D" "soxi -D $all" 1
+  [[ $peers == 1 ]] && add "soxi -D" "soxi -D $all" 1
   time_rows 0 "$cold_runs" "$work/cold.json" "$drop"
   echo "Cold cache (caches dropped before each of $cold_runs runs; pelorin-cli's default grows to" \
     "64 probers once it sees its probes wait on the device, so it is set against the floor at 64):"

@@ -57,6 +57,13 @@ TEST_F(Batch, NamedPathsAreProbedWhateverTheirNames) {
           "\topen-failure\t0\t0\t0\t0\t0\t0\n");
 }
 
+TEST_F(Batch, AFolderWithoutRGetsItsReportAndOneNoteForTheRun) {
+  const auto run = runCli({dir / "lib", dir / "lib/a.wav", dir / "lib/b-sub"});
+  EXPECT_NE(run.out.find("75 - Path/File access error"), std::string::npos);
+  EXPECT_EQ(run.err, "pelorin-cli: note: '" + dir / "lib" + "' is a folder; -r walks it\n");
+  EXPECT_EQ(runCli({"-r", dir / "lib"}).err, "");
+}
+
 TEST_F(Batch, FileListsWithEitherSeparator) {
   const std::string a = dir / "lib/a.wav";
   const std::string lines = dir.write("list.txt", a + "\n\n" + dir / "lib/c.txt" + "\n" + a);
@@ -71,6 +78,13 @@ TEST_F(Batch, FileListsWithEitherSeparator) {
   const auto missingList = runCli({"--files-from", dir / "no-list"});
   EXPECT_EQ(missingList.status, 2);
   EXPECT_NE(missingList.err.find("cannot read the file list"), std::string::npos);
+
+  const auto both = runCli({"--tsv", "--files-from", nul, "-0", "--files-from", nul});
+  EXPECT_EQ(reportedPaths(both.out).size(), 4u) << "every list, in order";
+  const auto oneMissing = runCli({"--files-from", lines, "--files-from", dir / "no-list"});
+  EXPECT_EQ(oneMissing.status, 2);
+  EXPECT_EQ(oneMissing.out, "") << "no report before every list is open";
+  EXPECT_NE(oneMissing.err.find("list '" + dir / "no-list" + "'"), std::string::npos);
 }
 
 TEST_F(Batch, DoubleDashBeforeANameThatStartsWithADash) {
@@ -220,6 +234,8 @@ TEST_F(Batch, ListedPathsLongerThanTheSystemTakesAreShownCut) {
       {"the longest path, whole", longest + "\n", longest},
       {"one byte more", longest + "x\n", longest + "\u2026"},
       {"the last line, without a line feed", longest + "xy", longest + "\u2026"},
+      {"cut before a character, not inside it", longest.substr(1) + "\u00E9\n",
+       longest.substr(1) + "\u2026"},
   };
   for (const Case& c : cases) {
     const auto run = runCli({"--json", "--files-from", dir.write("list", c.list)});
@@ -302,6 +318,11 @@ TEST(Progress, ShowsAsAskedAFewTimesASecondAndClearsItsLine) {
     EXPECT_NE(later.find(" files/s, 0:00"), std::string::npos) << c.name;
     EXPECT_EQ(cleared, "\r\x1b[K") << c.name;
   }
+
+  testing::MemoryStream err, reports;
+  cli::Progress ofKnownTotal(cli::ProgressMode::kAlways, &err, reports, 40);
+  ofKnownTotal.update(12);
+  EXPECT_EQ(err.text.rfind("\r\x1b[K12 of 40 files (30 %), ", 0), 0u) << err.text;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
 #include "cli/format.h"
@@ -56,13 +57,14 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
            .data(48)
            .bytes(),
        ",\"container\":\"RIFF\",\"formatCode\":65534,\"formatName\":\"PCM\",\"blockAlign\":24,"
-       "\"byteRate\":1152000,\"validBitsPerSample\":24,\"channelMask\":63,"
+       "\"byteRate\":1152000,\"validBitsPerSample\":24,\"samplesPerBlock\":null,"
+       "\"channelMask\":63,"
        "\"channelLayout\":\"FL FR FC LFE BL BR\","
        "\"subFormat\":\"00000001-0000-0010-8000-00aa00389b71\",\"frames\":2,"
        "\"durationSeconds\":4.1666666666666665e-05,\"durationSource\":\"frames\","
        "\"chunks\":[{\"id\":\"fmt \",\"offset\":12,\"size\":40},"
        "{\"id\":\"LIST\",\"offset\":60,\"size\":58},{\"id\":\"bext\",\"offset\":126,\"size\":602},"
-       "{\"id\":\"data\",\"offset\":736,\"size\":48}],\"warnings\":[],"
+       "{\"id\":\"data\",\"offset\":736,\"size\":48}],\"warnings\":[],\"findings\":[],"
        "\"info\":{\"INAM\":\"Caf\u00E9\",\"IART\":\"Bj\u00F6rk\",\"ICMT\":\"a\\u0000b\"},"
        "\"bext\":{\"description\":\"Ol\u00E9\",\"originator\":\"" +
            std::string(32, 'o') +
@@ -70,10 +72,13 @@ TEST(DetailsFormat, JsonKeysInOrderWithNullsWhereNothingApplies) {
            "\"originationTime\":\"12:34:56\",\"timeReference\":172800000000,\"version\":1}}\n"},
       {"nothing but a container", std::string("RIFF\x04\0\0\0WAVE", 12),
        ",\"container\":\"RIFF\",\"formatCode\":null,\"formatName\":null,\"blockAlign\":null,"
-       "\"byteRate\":null,\"validBitsPerSample\":null,\"channelMask\":null,"
+       "\"byteRate\":null,\"validBitsPerSample\":null,\"samplesPerBlock\":null,"
+       "\"channelMask\":null,"
        "\"channelLayout\":null,\"subFormat\":null,\"frames\":null,\"durationSeconds\":null,"
        "\"durationSource\":null,\"chunks\":[],\"warnings\":[\"no-fmt-chunk\",\"no-data-chunk\"],"
-       "\"info\":null,\"bext\":null}\n"},
+       "\"findings\":[{\"code\":\"no-fmt-chunk\",\"offset\":0,\"chunk\":null,\"expected\":null,"
+       "\"actual\":null},{\"code\":\"no-data-chunk\",\"offset\":0,\"chunk\":null,"
+       "\"expected\":null,\"actual\":null}],\"info\":null,\"bext\":null}\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(jsonDetails(detailsOf(c.bytes)), c.keys) << c.name;
 }
@@ -111,8 +116,11 @@ TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
        "  Warnings:\n"
        "    size-placeholder: the data size is a placeholder (0 or 0xFFFFFFFF): every byte after "
        "the data header counts\n"
+       "      at offset 70 ('data')\n"
        "    riff-size-mismatch: the RIFF size plus 8 is not the file's length\n"
+       "      at offset 4: expected 176772, found 36\n"
        "    data-not-frame-aligned: the data is not a whole number of blocks\n"
+       "      at offset 70 ('data')\n"
        "  INFO:\n"
        "    ICMT: take 1\u240D\u240Amic B\n"},
       {"extensible 5.1 with a broadcast description",
@@ -157,13 +165,23 @@ TEST(DetailsFormat, TextBlockTellsTheHeadersStory) {
        "    'fmt ' at 12, 16 bytes\n"
        "    'data' at 36, 512 bytes, past the end of the file\n"
        "  Warnings:\n"
-       "    data-truncated: the data chunk declares more bytes than the file holds\n"},
+       "    data-truncated: the data chunk declares more bytes than the file holds\n"
+       "      at offset 36 ('data'): expected 512, found 300\n"},
   };
   for (const Case& c : cases) {
     std::string text;
     cli::appendTextDetails(text, detailsOf(c.bytes));
     EXPECT_EQ(text, c.text) << c.name;
   }
+}
+
+TEST(DetailsFormat, TheLongestDurationIsAClockToo) {
+  WaveDetails longest = detailsOf(WaveBuilder().fmt(1, 1, 1, 8).data(4).bytes());
+  longest.frames = std::numeric_limits<std::uint64_t>::max();
+  longest.durationSeconds = static_cast<double>(*longest.frames);  // 2^64 seconds at 1 Hz
+  std::string text;
+  cli::appendTextDetails(text, longest);
+  EXPECT_NE(text.find("  Duration: 5124095576030431:00:16.000\n"), std::string::npos) << text;
 }
 
 TEST(DetailsFormat, TsvColumnsAreEmptyWhereThereIsNoValue) {
@@ -248,6 +266,15 @@ TEST_F(DetailsCli, StrictFailsOnWarningsAndNothingElseChangesTheExitStatus) {
       {"an open failure has no warnings to count", {"--details", "--strict", missing}, 1},
   };
   for (const Case& c : cases) EXPECT_EQ(runCli(c.args).status, c.status) << c.name;
+}
+
+// The summary above a --strict failure tells why it failed.
+TEST_F(DetailsCli, SummaryCountsTheFilesWithWarnings) {
+  const auto text = runCli({"--details", "--strict", "--summary", tone, truncated, truncated});
+  EXPECT_NE(text.out.find(" 0 invalid-identifier, 2 with warnings, total length "),
+            std::string::npos);
+  const auto json = runCli({"--json", "--details", "--summary", tone, truncated});
+  EXPECT_NE(json.out.find("\"invalidIdentifier\":0,\"withWarnings\":1,"), std::string::npos);
 }
 
 // The details are read through the probe's own open file, which is closed once they are read.

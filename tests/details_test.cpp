@@ -53,6 +53,45 @@ std::string sixtyFour(std::string_view container) {
       .bytes();
 }
 
+// One line of what the details say: container, format, frames, duration source, warnings.
+std::string summaryOf(const WaveDetails& d) {
+  static constexpr std::string_view kSources[] = {"none", "frames", "frames-by-format", "fact",
+                                                  "blocks"};
+  std::string text = std::string(containerName(d.container)) + "|" +
+                     std::string(d.effectiveFormatName()) + "|" +
+                     (d.frames ? std::to_string(*d.frames) : "-") + "|" +
+                     std::string(kSources[static_cast<int>(d.durationSource)]) + "|";
+  for (const Finding& f : d.findings) {
+    text.append(warningCode(f.code)).append("@").append(std::to_string(f.offset));
+    if (const auto* n = std::get_if<std::uint64_t>(&f.expected)) {
+      text.append("(").append(std::to_string(*n)).append(",");
+      text.append(std::to_string(std::get<std::uint64_t>(f.actual))).append(")");
+    }
+    text.append(" ");
+  }
+  return text;
+}
+
+// An extensible format chunk whose subformat is `guid`, 16-bit slots.
+WaveBuilder& fmtWithSubformat(WaveBuilder& b, std::uint16_t channels, std::string_view guid) {
+  return b.fmtFields(0xFFFE, channels, 8000, 8000 * 2 * channels,
+                     static_cast<std::uint16_t>(2 * channels), 16,
+                     le16(22) + le16(16) + le32(0) + std::string(guid));
+}
+
+// An RF64 file whose axml chunk is sized by the ds64 table.
+std::string rf64WithTable() {
+  const std::string axml(300, 'x');
+  const std::string table = le32(1) + "axml" + le64(axml.size());
+  return WaveBuilder()
+      .riffId("RF64")
+      .chunk("ds64", le64(0) + le64(800) + le64(0) + table)
+      .fmt(1, 1, 8000, 8)
+      .chunkDeclaring("axml", 0xFFFFFFFF, axml)
+      .dataDeclaring(0xFFFFFFFF, 800)
+      .bytes();
+}
+
 TEST(Details, FormatsAndTheirDurations) {
   struct Case {
     const char* name;
@@ -210,7 +249,87 @@ TEST(Details, ChunkWalk) {
   const WaveDetails d = detailsOf(empties.bytes());
   EXPECT_EQ(d.chunks.size(), kMaxDetailChunks);
   EXPECT_TRUE(d.chunkLimitReached);
+  EXPECT_EQ(summaryOf(d), "RIFF||-|none|no-fmt-chunk@0 no-data-chunk@0 chunk-limit-reached@8204 ");
   EXPECT_EQ(d.chunks.back().offset, 12 + 8 * 1023);
+}
+
+TEST(Details, TheWaveFamilyAndItsBrokenWalks) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string summary;
+  };
+  const std::string ambisonic("\x01\0\0\0\x21\x07\xD3\x11\x86\x44\xC8\xC1\xCA\0\0\0", 16);
+  WaveBuilder ambisonicFile;
+  fmtWithSubformat(ambisonicFile, 4, ambisonic).data(8 * 8000);
+  const std::string fmt16 = WaveBuilder().fmt(1, 1, 8000, 16).bytes().substr(12);
+  const Case cases[] = {
+      {"RIFX PCM", WaveBuilder().bigEndian().fmt(1, 2, 44100, 16).data(176400).bytes(),
+       "RIFX|PCM|44100|frames|"},
+      {"RIFX float",
+       WaveBuilder().bigEndian().fmtExtensible(1, 48000, 32, 32, 4, 3).data(192).bytes(),
+       "RIFX|IEEE float|48|frames|"},
+      {"Wave64", wave64({{"fmt ", fmt16.substr(8, 16)}, {"data", std::string(16000, '\0')}}),
+       "W64|PCM|8000|frames|"},
+      {"RF64 with an axml sized by the table", rf64WithTable(), "RF64|PCM|800|frames|"},
+      {"an odd chunk without its pad byte",
+       WaveBuilder()
+           .fmt(1, 2, 44100, 16)
+           .chunkDeclaring("note", 3, "abc", false)
+           .data(17640)
+           .bytes(),
+       "RIFF|PCM|4410|frames|missing-pad-byte@47 "},
+      {"a pad byte that is not 0",
+       WaveBuilder().fmt(1, 1, 8000, 8).chunkDeclaring("note", 3, "abc\x7F", false).data(8).bytes(),
+       "RIFF|PCM|8|frames|pad-byte-not-zero@47 "},
+      {"two fmt chunks, the first counts",
+       WaveBuilder().fmt(1, 1, 8000, 8).fmt(1, 2, 44100, 16).data(8000).bytes(),
+       "RIFF|PCM|8000|frames|duplicate-chunk@36 "},
+      {"ambisonic B-format", ambisonicFile.bytes(), "RIFF|PCM (ambisonic B-format)|8000|frames|"},
+      {"a block align that contradicts the format",
+       WaveBuilder().fmtFields(1, 3, 8000, 32000, 4, 24).data(45).bytes(),
+       "RIFF|PCM|5|frames-by-format|data-not-frame-aligned@36 block-align-mismatch@12(9,4) "},
+      {"MS ADPCM whose fact claims more than its blocks hold", msAdpcm(16001, 32),
+       "RIFF|MS ADPCM|16000|blocks|fact-mismatch@70(16000,16001) "},
+      {"a fact count that is not the data's frames",
+       WaveBuilder().fmt(1, 1, 8000, 8).chunk("fact", le32(9000)).data(8000).bytes(),
+       "RIFF|PCM|8000|frames|fact-mismatch@36(8000,9000) "},
+      {"a text file", std::string("###\nnothing here is a wave file\n"), "||-|none|not-wave@0 "},
+      {"an AVI", WaveBuilder().formType("AVI ").chunk("LIST", "hdrl").bytes(),
+       "RIFF||-|none|not-wave@8 "},
+      {"an empty data chunk before the fmt chunk", WaveBuilder().data(0).fmt(1, 1, 8000, 8).bytes(),
+       "RIFF|PCM|0|frames|fmt-after-data@20 "},
+      {"a zero-filled tail is padding",
+       WaveBuilder().fmt(1, 1, 8000, 8).data(8).raw(std::string(100, '\0')).bytes(),
+       "RIFF|PCM|8|frames|"},
+      {"an identifier that is not printable",
+       WaveBuilder().fmt(1, 1, 8000, 8).chunk("n\x01te", "ab").data(8).bytes(),
+       "RIFF|PCM|8|frames|chunk-id-not-printable@36 "},
+      {"RF64 without ds64", WaveBuilder().riffId("RF64").fmt(1, 1, 8000, 8).data(8).bytes(),
+       "RF64|PCM|8|frames|ds64-missing@12 "},
+      {"a ds64 sample count that is not the frames",
+       WaveBuilder().riffId("RF64").ds64(0, 8, 9).fmt(1, 1, 8000, 8).data(8).bytes(),
+       "RF64|PCM|8|frames|ds64-sample-count-mismatch@12(8,9) "},
+      {"extensible valid bits above the slot",
+       WaveBuilder().fmtExtensible(2, 8000, 16, 20, 3).data(8).bytes(),
+       "RIFF|PCM|2|frames|extensible-invalid@12 "},
+      {"a chunk past the end",
+       WaveBuilder().fmt(1, 1, 8000, 8).data(8).chunkDeclaring("LIST", 1000, "INFO").bytes(),
+       "RIFF|PCM|8|frames|chunk-runs-past-end@52(4,1000) "},
+  };
+  for (const Case& c : cases) EXPECT_EQ(summaryOf(detailsOf(c.bytes)), c.summary) << c.name;
+}
+
+TEST(Details, InfoTagsAfterAnOddOneAndMetAgain) {
+  const WaveDetails d = detailsOf(WaveBuilder()
+                                      .listInfo({{"INAM", "odd"}, {"IART", "artist"}})
+                                      .listInfo({{"INAM", "again"}, {"ICMT", "c"}})
+                                      .fmt(1, 1, 8000, 8)
+                                      .data(8)
+                                      .bytes());
+  std::string tags;
+  for (const InfoTag& tag : d.info) tags += std::string(tag.id.data(), 4) + "=" + tag.text + " ";
+  EXPECT_EQ(tags, "INAM=odd IART=artist ICMT=c ");
 }
 
 // Every read is bounded: a rich file cut at every length reads no byte that is not there.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what lands there: exactly the two
-# programs, the desktop entry, the icons, the metainfo record, the two manual pages and the
-# changelog, each valid by the desktop's own checkers, and nothing from the build or the tests.
+# programs, the desktop entry, the icons, the metainfo record, the two manual pages, the
+# changelog and the copyright file, each valid by the desktop's own checkers, and nothing from
+# the build or the tests.
 # Usage: install_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -20,7 +21,7 @@ expected=$({
   printf '%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
     share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
     share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml \
-    share/doc/pelorin/changelog.gz
+    share/doc/pelorin/changelog.gz share/doc/pelorin/copyright
   for size in "${icon_sizes[@]}"; do echo "share/icons/hicolor/${size}x${size}/apps/pelorin.png"; done
 } | LC_ALL=C sort)
 actual=$(cd "$prefix" && find . -not -type d | sed 's|^\./||' | LC_ALL=C sort)
@@ -37,6 +38,8 @@ grep -qx 'Exec=pelorin %F' "$prefix/share/applications/org.pelorin.Pelorin.deskt
   failed "the desktop entry does not start pelorin with the files"
 appstreamcli validate --no-net --explain "$prefix/share/metainfo/org.pelorin.Pelorin.metainfo.xml" ||
   failed "appstreamcli validate"
+grep -q '<project_license>MIT</project_license>' "$prefix/share/metainfo/org.pelorin.Pelorin.metainfo.xml" ||
+  failed "the metainfo record does not give the project's licence"
 # The software centre's newest release is the version being built.
 newest=$(grep -m1 -o '<release version="[^"]*"' "$prefix/share/metainfo/org.pelorin.Pelorin.metainfo.xml")
 [[ "$newest" == "<release version=\"$version\"" ]] ||

@@ -23,7 +23,7 @@ expected=$({
   printf './usr/%s\n' bin/pelorin bin/pelorin-cli share/applications/org.pelorin.Pelorin.desktop \
     share/icons/hicolor/scalable/apps/pelorin.svg share/man/man1/pelorin-cli.1.gz \
     share/man/man1/pelorin.1.gz share/metainfo/org.pelorin.Pelorin.metainfo.xml \
-    share/doc/pelorin/changelog.gz
+    share/doc/pelorin/changelog.gz share/doc/pelorin/copyright
   for size in 16 22 24 32 48 64 128 256; do
     echo "./usr/share/icons/hicolor/${size}x${size}/apps/pelorin.png"
   done
@@ -59,10 +59,14 @@ changelog_version=$(zcat "$work/root/usr/share/doc/pelorin/changelog.gz" | dpkg-
 [[ "$changelog_version" == "$version" ]] ||
   failed "the changelog's newest entry is $changelog_version, not $version"
 
-# No error or warning from lintian but those only the owner can settle: the package has no
-# copyright file until the owner chooses its licence.
-allowed_tags=no-copyright-file
-lintian --no-cfg --fail-on error,warning --suppress-tags "$allowed_tags" "$deb" >"$work/lintian.log" 2>&1 ||
+# The copyright file is machine-readable and gives the licence, MIT.
+copyright=$work/root/usr/share/doc/pelorin/copyright
+head -1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  failed "the copyright file is not in the machine-readable format"
+grep -qx 'License: MIT' "$copyright" || failed "the copyright file does not give the MIT licence"
+
+# No error, warning or informational tag from lintian, with no tag suppressed.
+lintian --no-cfg --fail-on error,warning,info "$deb" >"$work/lintian.log" 2>&1 ||
   failed "lintian:
 $(grep -v 'running with root privileges' "$work/lintian.log")"
 

@@ -141,6 +141,20 @@ TEST_F(PosixCli, AClosedPipeEndsTheRunQuietly) {
   EXPECT_EQ(err, "");
 }
 
+// `--files-from L >> L` would read its own reports as paths until the disk is full.
+TEST_F(PosixCli, AFileListThatIsTheOutputFileIsRefused) {
+  const std::string list = dir.write("list", tone + "\n");
+  const UniqueFd appended(::open(list.c_str(), O_WRONLY | O_APPEND));
+  cli::FdStream out(appended.get());
+  std::ostringstream err;
+  EXPECT_EQ(cli::run({"--files-from", tone, "--files-from", list}, out, err), 2);
+  EXPECT_EQ(err.str(), "pelorin-cli: error: cannot read the file list '" + list +
+                           "': it is the file the output goes to\n");
+  struct stat written;
+  ASSERT_EQ(::stat(list.c_str(), &written), 0);
+  EXPECT_EQ(static_cast<std::size_t>(written.st_size), tone.size() + 1);
+}
+
 // A parent may hand down a pipe it made non-blocking: while the pipe is full, the output waits
 // for the reader instead of failing.
 TEST(Output, ANonBlockingPipeIsWaitedForWhileFull) {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "probe/chunk_walk.h"
+#include "runtime/file.h"
 #include "runtime/little_endian.h"
 #include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
@@ -217,6 +219,22 @@ TEST(Probe, WalkExaminesAtMostTheLimitOfHeaders) {
   const auto beyond = probeBytes(withEmptyChunks(1024));
   EXPECT_EQ(beyond.outcome.report, Report::kInformation);
   EXPECT_NE(beyond.outcome.values.dataSize, 8000u);
+}
+
+TEST(Probe, WalkStopsAtTheFirstFailedRead) {
+  WaveBuilder empties;
+  for (int i = 0; i < 100; ++i) empties.chunk("none", "");
+  const std::string bytes = empties.fmt(1, 1, 8000, 8).data(8).bytes();
+  MemoryFileSystem files;
+  files.addFailing("/f.wav", bytes, 200);
+  testing::RecordingSink sink;
+  RuntimeContext ctx(sink, files);
+  OnErrorResumeNext resumeNext(ctx);
+  FileOpen(ctx, 1, "/f.wav", OpenMode::kBinary);
+  const ChunkPositions found = WalkChunks(ctx, 1, static_cast<std::int64_t>(bytes.size()));
+  EXPECT_EQ(found.fmt, 0);
+  EXPECT_NE(ctx.Err.Number, 0);
+  EXPECT_EQ(files.readsOf("/f.wav"), 1);  // the head read at the open, which failed
 }
 
 TEST(Probe, LengthCountsOnlyTheDataBytesTheFileHolds) {

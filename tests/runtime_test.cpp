@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "runtime/arithmetic.h"
@@ -47,6 +49,31 @@ INSTANTIATE_TEST_SUITE_P(
                                  "-Infinity"},
                       DoubleCase{"NaN", std::numeric_limits<double>::quiet_NaN(), " NaN"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The number text of a double is C's "%.15G" with a space in front of a value that is not
+// negative: compared with the C library on every decade's edges and on a spread of bit patterns.
+TEST(NumberText, DoublesPrintAsTheCLibraryPrintsThem) {
+  std::vector<double> values;
+  for (int exponent = -310; exponent <= 310; ++exponent) {
+    const double decade = std::pow(10.0, exponent);
+    values.insert(values.end(), {decade, std::nextafter(decade, 0.0),
+                                 std::nextafter(decade, HUGE_VAL), 9.5 * decade, 1.0 / 3 * decade});
+  }
+  std::uint64_t bits = 0x9E3779B97F4A7C15;
+  for (int i = 0; i < 20000; ++i) {
+    bits = bits * 6364136223846793005 + 1442695040888963407;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+  }
+  for (int samples = 1; samples < 5000; ++samples) values.push_back(samples / 44100.0);
+  for (const double value : values) {
+    if (!std::isfinite(value) || value == 0) continue;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, value < 0 ? "%.15G" : " %.15G", value);
+    ASSERT_EQ(Str(value), expected) << "bits " << std::hexfloat << value;
+  }
+}
 
 TEST(NumberText, IntegersHaveASignPlace) {
   EXPECT_EQ(Str(std::int16_t{0}), " 0");

@@ -23,6 +23,7 @@
 #include "ui/command_line.h"
 #include "ui/form1.h"
 #include "ui/qt_message_box.h"
+#include "ui/window_system.h"
 #include "wave_builder.h"
 
 using namespace pelorin;
@@ -122,6 +123,17 @@ QString fromUtf8(const std::string& s) {
   return QString::fromUtf8(s.data(), s.size());
 }
 
+// A prompt whose lines are those its CR LF pairs mark.
+Prompt promptOf(std::string_view text) {
+  Prompt prompt;
+  for (std::size_t at = text.find("\r\n"); at != std::string_view::npos;
+       at = text.find("\r\n", at + 2)) {
+    prompt.lineBreaks.push_back(at);
+  }
+  prompt.text.assign(text);
+  return prompt;
+}
+
 // Shows `prompt` in the desktop's box, runs `act` on the box once it is up, then presses OK.
 // `act` must not return early: the box would stay open.
 void withDesktopBox(std::string_view prompt, const std::function<void(QMessageBox&)>& act) {
@@ -136,14 +148,7 @@ void withDesktopBox(std::string_view prompt, const std::function<void(QMessageBo
     box->button(QMessageBox::Ok)->click();
   });
   timer.start();
-  // The prompt's lines are those its CR LF pairs mark.
-  Prompt lines;
-  for (std::size_t at = prompt.find("\r\n"); at != std::string_view::npos;
-       at = prompt.find("\r\n", at + 2)) {
-    lines.lineBreaks.push_back(at);
-  }
-  lines.text.assign(prompt);
-  QtMessageBoxSink(nullptr).show(lines, kOkOnly, std::nullopt);
+  QtMessageBoxSink(nullptr).show(promptOf(prompt), kOkOnly, std::nullopt);
 }
 
 // Presses Ctrl+C on `widget` and returns what the clipboard then holds.
@@ -209,6 +214,9 @@ class UiTest : public QObject {
   void ctrlCWithNothingSelectedCopiesTheWholeBox_data();
   void ctrlCWithNothingSelectedCopiesTheWholeBox();
   void ctrlCCopiesTheSelection();
+  void longLinesAreBrokenWithAMark_data();
+  void longLinesAreBrokenWithAMark();
+  void theBoxBreaksNoLineOfItsOwn();
   void qtWordsFollowTheLocale();
   void fileArgumentsAreMadeAbsolute();
   void qtSeesOnlyItsOptionsBeforeTheDashes_data();
@@ -218,6 +226,13 @@ class UiTest : public QObject {
   void droppedFilesAreProbedInOrder();
   void dropWithoutLocalFilesIsRefused();
   void droppedNamesKeepTheirBytes();
+  void fileUrlsOfOtherHostsAreNotLocal_data();
+  void fileUrlsOfOtherHostsAreNotLocal();
+  void aProbeThatThrowsLeavesTheQueueGoing();
+  void everyVersionOptionAsksForTheVersion();
+  void theWindowSystemsFailureIsExplained_data();
+  void theWindowSystemsFailureIsExplained();
+  void qtGetsARuntimeFolderOfItsOwnRemovedAtTheEnd();
 
  private:
   testing::TempDir dir_;
@@ -487,6 +502,58 @@ void UiTest::ctrlCCopiesTheSelection() {
   QCOMPARE(copied, QStringLiteral("ckID =RIFF\nRiffID =WAVE"));
 }
 
+void UiTest::longLinesAreBrokenWithAMark_data() {
+  QTest::addColumn<QString>("prompt");  // CR LF at its own line breaks
+  QTest::addColumn<QString>("shown");
+  const QString mark = QStringLiteral("\n  \u21AA ");
+  const QString x60(60, QLatin1Char('x'));
+  QTest::newRow("60 characters stay") << x60 << x60;
+  QTest::newRow("61 characters") << x60 + "y" << x60 + mark + "y";
+  QTest::newRow("a continuation holds 56 more")
+      << x60 + QString(56, QLatin1Char('y')) << x60 + mark + QString(56, QLatin1Char('y'));
+  QTest::newRow("a name that would forge a line")
+      << "Filename =take.wav" + QString(90, QLatin1Char(' ')) + "Length = 3600 seconds."
+      << "Filename =take.wav" + QString(42, QLatin1Char(' ')) + mark +
+             QString(48, QLatin1Char(' ')) + "Length =" + mark + " 3600 seconds.";
+  QTest::newRow("characters, not bytes")
+      << QString(61, QChar(0xE9)) << QString(60, QChar(0xE9)) + mark + QChar(0xE9);
+  QTest::newRow("a control picture is one character")
+      << QString(59, QLatin1Char('x')) + "\x1b" + "y"
+      << QString(59, QLatin1Char('x')) + QChar(0x241B) + mark + "y";
+  QTest::newRow("each line on its own") << "a\r\n" + x60 + "b\r\nc"
+                                        << "a\n" + x60 + mark + "b\nc";
+}
+
+void UiTest::longLinesAreBrokenWithAMark() {
+  QFETCH(QString, prompt);
+  QFETCH(QString, shown);
+  QCOMPARE(displayPrompt(promptOf(prompt.toStdString())), shown);
+}
+
+void UiTest::theBoxBreaksNoLineOfItsOwn() {
+  // Wide letters with spaces between them: 60 characters wider than the box's wrapping width.
+  QString wide;
+  while (wide.size() < 60) wide += QStringLiteral("WM ");
+  const std::string prompt = "Filename =take.wav" + std::string(90, ' ') +
+                             "Length = 3600 seconds.\r\n" + wide.left(60).toStdString();
+  int lines = 0;
+  int height = 0;
+  int lineSpacing = 1;
+  QString copied;
+  withDesktopBox(prompt, [&](QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    lines = static_cast<int>(box.text().count(QLatin1Char('\n'))) + 1;
+    height = label->height();
+    lineSpacing = label->fontMetrics().lineSpacing();
+    copied = copyFrom(box.button(QMessageBox::Ok));
+  });
+  QCOMPARE(lines, 4);
+  QCOMPARE(height / lineSpacing, lines);
+  const QString dashes = QStringLiteral("---------------------------\n");
+  QCOMPARE(copied, dashes + "Pelorin\n" + dashes + displayPrompt(promptOf(prompt)) + "\n" + dashes +
+                       "OK\n" + dashes);
+}
+
 void UiTest::qtWordsFollowTheLocale() {
   QTranslator german;
   QVERIFY(loadQtTranslation(german, QLocale(QStringLiteral("de_DE"))));
@@ -663,6 +730,126 @@ void UiTest::droppedNamesKeepTheirBytes() {
   QVERIFY(localPathOf(QUrl::fromEncoded("file://localhost/tmp/a.wav")) ==
           std::optional<std::string>("/tmp/a.wav"));
   QVERIFY(localPathOf(QUrl(QStringLiteral("https://example.org/a.wav"))) == std::nullopt);
+}
+
+void UiTest::fileUrlsOfOtherHostsAreNotLocal_data() {
+  QTest::addColumn<QString>("url");
+  QTest::addColumn<QString>("path");  // empty: refused
+  QTest::newRow("host tmp") << "file://tmp/t/ok.wav" << QString();
+  QTest::newRow("a remote host") << "file://evil.example.com/share/x.wav" << QString();
+  QTest::newRow("localhost in capitals") << "file://LOCALHOST/tmp/a.wav"
+                                         << "/tmp/a.wav";
+  QTest::newRow("no host") << "file:///tmp/t/ok.wav"
+                           << "/tmp/t/ok.wav";
+}
+
+void UiTest::fileUrlsOfOtherHostsAreNotLocal() {
+  QFETCH(QString, url);
+  QFETCH(QString, path);
+  const std::optional<std::string> local = localPathOf(QUrl::fromEncoded(url.toUtf8()));
+  QCOMPARE(QString::fromStdString(local.value_or("")), path);
+  QCOMPARE(local.has_value(), !path.isEmpty());
+  RecordedForm recorded;
+  QMimeData mime;
+  mime.setUrls({QUrl::fromEncoded(url.toUtf8())});
+  QCOMPARE(localFilesOf(mime).size(), path.isEmpty() ? 0u : 1u);
+}
+
+namespace {
+
+// Records the boxes shown, after throwing instead of showing the first one.
+class ThrowsOnceSink : public testing::RecordingSink {
+ public:
+  int show(PromptView prompt, std::int32_t buttons,
+           std::optional<std::string_view> title) override {
+    if (!thrown_) {
+      thrown_ = true;
+      throw std::bad_alloc();
+    }
+    return RecordingSink::show(prompt, buttons, title);
+  }
+
+ private:
+  bool thrown_ = false;
+};
+
+}  // namespace
+
+void UiTest::aProbeThatThrowsLeavesTheQueueGoing() {
+  const std::string first = dir_.write("throws.wav", canonicalWave());
+  const std::string second = dir_.write("after.wav", canonicalWave(88200));
+  auto* boxes = new ThrowsOnceSink;
+  Form1 form(std::make_unique<ScriptedDialog>(), std::unique_ptr<MessageBoxSink>(boxes));
+  form.probeFiles({first, second});
+  form.probeFiles({second});
+  QCOMPARE(boxes->boxes.size(), 2u);
+  for (const testing::ShownBox& box : boxes->boxes) {
+    QVERIFY(QString::fromStdString(box.prompt).endsWith(QStringLiteral("Length = 0.5 seconds.")));
+  }
+}
+
+void UiTest::everyVersionOptionAsksForTheVersion() {
+  for (const char* option : {"-V", "-v", "--version"}) {
+    QVERIFY2(parseCommandLine({"pelorin", option}, "/d").request == CommandLine::Request::kVersion,
+             option);
+  }
+}
+
+void UiTest::theWindowSystemsFailureIsExplained_data() {
+  QTest::addColumn<QStringList>("qpaMessages");
+  QTest::addColumn<bool>("displayNamed");
+  QTest::addColumn<QString>("reason");
+  const QString cannotLoad = R"(Could not load the Qt platform plugin "xcb" in "" even though )"
+                             "it was found.";
+  QTest::newRow("no display") << QStringList{"could not connect to display ", cannotLoad} << false
+                              << "no display (DISPLAY and WAYLAND_DISPLAY are unset)";
+  QTest::newRow("a display that is not there")
+      << QStringList{"could not connect to display :99", cannotLoad} << true
+      << "cannot connect to display :99";
+  QTest::newRow("a plugin that does not exist")
+      << QStringList{R"(Could not find the Qt platform plugin "bogus" in "")"} << true
+      << R"(no window system plugin named "bogus" (available: offscreen, xcb))";
+  QTest::newRow("anything else") << QStringList{"Failed to create wl_display"} << true
+                                 << "Failed to create wl_display";
+  QTest::newRow("nothing said") << QStringList() << true
+                                << "the window system did not start (available: offscreen, xcb)";
+}
+
+void UiTest::theWindowSystemsFailureIsExplained() {
+  QFETCH(QStringList, qpaMessages);
+  QFETCH(bool, displayNamed);
+  QFETCH(QString, reason);
+  const QString fatal =
+      "This application failed to start because no Qt platform plugin could be "
+      "initialized.\n\nAvailable platform plugins are: offscreen, xcb.\n";
+  QCOMPARE(QString::fromStdString(
+               windowSystemFailure(toStrings(qpaMessages), fatal.toStdString(), displayNamed)),
+           reason);
+}
+
+void UiTest::qtGetsARuntimeFolderOfItsOwnRemovedAtTheEnd() {
+  const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+  testing::TempDir temporary;
+  qputenv("TMPDIR", QByteArray::fromStdString(temporary.path()));
+  qunsetenv("XDG_RUNTIME_DIR");
+  std::string made;
+  {
+    RuntimeFolder folder;
+    made = folder.path();
+    QCOMPARE(qgetenv("XDG_RUNTIME_DIR"), QByteArray::fromStdString(made));
+    QVERIFY(made.starts_with(temporary.path() + "/pelorin-runtime-"));
+    struct stat status {};
+    QCOMPARE(::stat(made.c_str(), &status), 0);
+    QCOMPARE(status.st_mode & 0777, 0700u);
+    temporary.write(made.substr(temporary.path().size() + 1) + "/left-by-qt", "x");
+  }
+  QCOMPARE(::access(made.c_str(), F_OK), -1);
+  // A session's own runtime folder is left as it is.
+  RuntimeFolder none;
+  QCOMPARE(none.path(), std::string());
+  QCOMPARE(qgetenv("XDG_RUNTIME_DIR"), QByteArray::fromStdString(made));
+  qputenv("XDG_RUNTIME_DIR", before);
+  qunsetenv("TMPDIR");
 }
 
 QTEST_MAIN(UiTest)

@@ -31,6 +31,27 @@ std::string fixedWidth(std::string_view text, std::size_t width) {
 
 }  // namespace
 
+WaveBuilder& WaveBuilder::bigEndian() {
+  riffId_ = "RIFX";
+  big_ = true;
+  return *this;
+}
+
+std::string WaveBuilder::n16(std::uint16_t value) const {
+  const std::string bytes = le16(value);
+  return big_ ? std::string(bytes.rbegin(), bytes.rend()) : bytes;
+}
+
+std::string WaveBuilder::n32(std::uint32_t value) const {
+  const std::string bytes = le32(value);
+  return big_ ? std::string(bytes.rbegin(), bytes.rend()) : bytes;
+}
+
+std::string WaveBuilder::n64(std::uint64_t value) const {
+  const std::string bytes = le64(value);
+  return big_ ? std::string(bytes.rbegin(), bytes.rend()) : bytes;
+}
+
 WaveBuilder& WaveBuilder::riffId(std::string_view id) {
   riffId_ = id;
   return *this;
@@ -50,9 +71,9 @@ WaveBuilder& WaveBuilder::fmt(std::uint16_t formatTag, std::uint16_t channels,
                               std::uint32_t sampleRate, std::uint16_t bitsPerSample,
                               std::uint16_t extraBytes) {
   const std::uint16_t blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
-  std::string body = le16(formatTag) + le16(channels) + le32(sampleRate) +
-                     le32(sampleRate * blockAlign) + le16(blockAlign) + le16(bitsPerSample);
-  if (extraBytes >= 2) body += le16(static_cast<std::uint16_t>(extraBytes - 2));
+  std::string body = n16(formatTag) + n16(channels) + n32(sampleRate) +
+                     n32(sampleRate * blockAlign) + n16(blockAlign) + n16(bitsPerSample);
+  if (extraBytes >= 2) body += n16(static_cast<std::uint16_t>(extraBytes - 2));
   body.resize(16 + extraBytes, '\0');
   return chunk("fmt ", body);
 }
@@ -61,8 +82,8 @@ WaveBuilder& WaveBuilder::fmtFields(std::uint16_t formatTag, std::uint16_t chann
                                     std::uint32_t sampleRate, std::uint32_t byteRate,
                                     std::uint16_t blockAlign, std::uint16_t bitsPerSample,
                                     std::string_view extra) {
-  return chunk("fmt ", le16(formatTag) + le16(channels) + le32(sampleRate) + le32(byteRate) +
-                           le16(blockAlign) + le16(bitsPerSample) + std::string(extra));
+  return chunk("fmt ", n16(formatTag) + n16(channels) + n32(sampleRate) + n32(byteRate) +
+                           n16(blockAlign) + n16(bitsPerSample) + std::string(extra));
 }
 
 WaveBuilder& WaveBuilder::fmtExtensible(std::uint16_t channels, std::uint32_t sampleRate,
@@ -70,21 +91,21 @@ WaveBuilder& WaveBuilder::fmtExtensible(std::uint16_t channels, std::uint32_t sa
                                         std::uint32_t channelMask, std::uint16_t subFormat) {
   const auto blockAlign = static_cast<std::uint16_t>(channels * (containerBits / 8));
   const std::string guid =
-      le32(subFormat) + le16(0) + le16(0x10) + std::string("\x80\x00\x00\xaa\x00\x38\x9b\x71", 8);
+      n32(subFormat) + n16(0) + n16(0x10) + std::string("\x80\x00\x00\xaa\x00\x38\x9b\x71", 8);
   return fmtFields(0xFFFE, channels, sampleRate, sampleRate * blockAlign, blockAlign, containerBits,
-                   le16(22) + le16(validBits) + le32(channelMask) + guid);
+                   n16(22) + n16(validBits) + n32(channelMask) + guid);
 }
 
 WaveBuilder& WaveBuilder::ds64(std::uint64_t riffSize, std::uint64_t dataSize,
                                std::uint64_t sampleCount) {
-  return chunk("ds64", le64(riffSize) + le64(dataSize) + le64(sampleCount) + le32(0));
+  return chunk("ds64", n64(riffSize) + n64(dataSize) + n64(sampleCount) + n32(0));
 }
 
 WaveBuilder& WaveBuilder::listInfo(
     std::initializer_list<std::pair<std::string_view, std::string_view>> tags) {
   std::string body = "INFO";
   for (const auto& [id, text] : tags) {
-    body.append(id).append(le32(static_cast<std::uint32_t>(text.size()))).append(text);
+    body.append(id).append(n32(static_cast<std::uint32_t>(text.size()))).append(text);
     if (text.size() % 2 == 1) body.push_back('\0');
   }
   return chunk("LIST", body);
@@ -94,7 +115,7 @@ WaveBuilder& WaveBuilder::bext(const Bext& fields) {
   std::string body =
       fixedWidth(fields.description, 256) + fixedWidth(fields.originator, 32) +
       fixedWidth(fields.originatorReference, 32) + fixedWidth(fields.originationDate, 10) +
-      fixedWidth(fields.originationTime, 8) + le64(fields.timeReference) + le16(fields.version);
+      fixedWidth(fields.originationTime, 8) + n64(fields.timeReference) + n16(fields.version);
   body.resize(602, '\0');
   return chunk("bext", body);
 }
@@ -106,7 +127,7 @@ WaveBuilder& WaveBuilder::chunk(std::string_view id, std::string_view body) {
 WaveBuilder& WaveBuilder::chunkDeclaring(std::string_view id, std::uint32_t declaredSize,
                                          std::string_view body, bool pad) {
   body_.append(id);
-  body_.append(le32(declaredSize));
+  body_.append(n32(declaredSize));
   body_.append(body);
   if (pad && body.size() % 2 == 1) body_.push_back('\0');
   return *this;
@@ -127,11 +148,32 @@ WaveBuilder& WaveBuilder::raw(std::string_view bytes) {
 
 std::string WaveBuilder::bytes() const {
   const auto size = static_cast<std::uint32_t>(4 + body_.size());
-  return riffId_ + le32(riffSize_.value_or(size)) + formType_ + body_;
+  return riffId_ + n32(riffSize_.value_or(size)) + formType_ + body_;
 }
 
 std::string canonicalWave(std::uint32_t dataSize) {
   return WaveBuilder().fmt(1, 2, 44100, 16).data(dataSize).bytes();
+}
+
+std::string wave64Guid(std::string_view fourcc) {
+  const bool own = fourcc == "riff" || fourcc == "list";
+  const std::string tail =
+      own ? std::string("\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00", 12)
+          : std::string("\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 12);
+  std::string guid = std::string(fourcc) + tail;
+  if (fourcc == "list") guid[4] = '\x2F';
+  return guid;
+}
+
+std::string wave64(std::initializer_list<std::pair<std::string_view, std::string_view>> chunks) {
+  std::string body;
+  for (const auto& [id, chunkBody] : chunks) {
+    body += id.size() == 16 ? std::string(id) : wave64Guid(id);
+    body += le64(24 + chunkBody.size());
+    body += chunkBody;
+    body.resize((body.size() + 7) / 8 * 8, '\0');
+  }
+  return wave64Guid("riff") + le64(40 + body.size()) + wave64Guid("wave") + body;
 }
 
 void writeFile(const std::string& path, std::string_view bytes) {

@@ -17,6 +17,8 @@ namespace pelorin {
 class WaveBuilder {
  public:
   WaveBuilder& riffId(std::string_view id);
+  /// A RIFX file: "RIFX", and every number the builder writes big-endian.
+  WaveBuilder& bigEndian();
   WaveBuilder& formType(std::string_view id);
   WaveBuilder& riffSize(std::uint32_t size);
 
@@ -68,6 +70,11 @@ class WaveBuilder {
   std::string bytes() const;
 
  private:
+  std::string n16(std::uint16_t value) const;  // in the file's byte order
+  std::string n32(std::uint32_t value) const;
+  std::string n64(std::uint64_t value) const;
+
+  bool big_ = false;
   std::string riffId_ = "RIFF";
   std::string formType_ = "WAVE";
   std::optional<std::uint32_t> riffSize_;
@@ -82,6 +89,13 @@ std::string canonicalWave(std::uint32_t dataSize = 176400);
 std::string le16(std::uint16_t value);
 std::string le32(std::uint32_t value);
 std::string le64(std::uint64_t value);
+
+/// Wave64's GUID of `fourcc` ("riff", "list", "wave", "fmt ", "data", ...).
+std::string wave64Guid(std::string_view fourcc);
+
+/// A Wave64 file holding `chunks` in order, each an identifier (a FOURCC, which stands for its
+/// GUID, or 16 bytes of a GUID) and its body, padded to a multiple of 8 bytes.
+std::string wave64(std::initializer_list<std::pair<std::string_view, std::string_view>> chunks);
 
 /// Writes `bytes` to `path`; throws std::runtime_error when it cannot.
 void writeFile(const std::string& path, std::string_view bytes);

@@ -62,7 +62,8 @@ void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
 // Text reports name their files where the arguments can give more than one, whatever they turn
 // out to hold.
 ReportStyle styleOf(const Options& options) {
-  const bool severalFiles = options.paths.size() >= 2 || options.recursive || options.filesFrom;
+  const bool severalFiles =
+      options.paths.size() >= 2 || options.recursive || !options.filesFrom.empty();
   return {options.format, severalFiles, options.details};
 }
 
@@ -71,7 +72,16 @@ struct Counted {
   Report report;
   double lengthSeconds;
   bool warned;  // the report's details have a warning
+  bool folder;  // the path is a folder, refused as one
 };
+
+// Whether the probe of `item` refused it as a folder: the one open failure a newcomer meets
+// when a folder is named without -r. Costs a look at the path only for such a refusal.
+bool refusedFolder(const Item& item, const ProbeOutcome& outcome) {
+  return item.failure == ErrorNumber::kNone && outcome.report == Report::kOpenFailure &&
+         outcome.errorNumber == static_cast<std::int32_t>(ErrorNumber::kPathFileAccessError) &&
+         isFolder(item.path);
+}
 
 struct Chunk {
   std::vector<Item> items = std::vector<Item>(kChunkItems);
@@ -105,8 +115,8 @@ class Prober {
         if (outcome_.details) details = &*outcome_.details;
       }
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
-      chunk.counted.push_back(
-          {outcome_.report, outcome_.values.lengthSeconds, details && details->warnings.any()});
+      chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds,
+                               details && details->warnings.any(), refusedFolder(item, outcome_)});
       watch.check();
     }
   }
@@ -171,8 +181,10 @@ class Writer {
   }
 
   void write(const Chunk& chunk) {
-    for (const Counted& counted : chunk.counted) {
+    for (std::size_t i = 0; i < chunk.counted.size(); ++i) {
+      const Counted& counted = chunk.counted[i];
       tally_.add(counted.report, counted.lengthSeconds, counted.warned);
+      if (counted.folder && tally_.firstFolder.empty()) tally_.firstFolder = chunk.items[i].path;
     }
     progress_.update(tally_.files);
     if (output_.failed()) return;
@@ -194,7 +206,7 @@ class Writer {
     if (options_.summary && !output_.failed()) {
       std::string& out = output_.buffer();
       const std::size_t start = out.size();
-      appendSummary(out, options_.format, tally_);
+      appendSummary(out, options_.format, tally_, options_.details);
       if (atStart_ && options_.format == Format::kText) out.erase(start, 1);
     }
     output_.flush();

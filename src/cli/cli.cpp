@@ -4,6 +4,7 @@
 #include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "runtime/text.h"
 #include "version/version.h"
 
 namespace pelorin::cli {
@@ -23,10 +24,24 @@ int writeText(Output& output, std::string_view text, std::ostream& err) {
 
 // The usage error of a file list that could not be opened or read to its end: the run did not
 // see every path.
-int listError(const Options& options, const Inputs& inputs, std::ostream& err) {
-  err << "pelorin-cli: error: cannot read the file list '" << *options.filesFrom
-      << "': " << inputs.listError() << '\n';
+int listError(const PathList& list, std::ostream& err) {
+  err << "pelorin-cli: error: cannot read the file list '" << list.name() << "': " << list.error()
+      << '\n';
   return kUsageError;
+}
+
+// The number of files of a run whose inputs are all on the command line: each path is one file
+// unless folders are walked or lists are read.
+std::optional<std::uint64_t> knownTotal(const Options& options) {
+  if (options.recursive || !options.filesFrom.empty()) return std::nullopt;
+  return options.paths.size();
+}
+
+// A folder named without -r gets the open-failure report; once a run, stderr says why.
+void noteFolder(const std::string& folder, std::ostream& err) {
+  std::string shown;
+  appendDisplayLine(shown, folder);
+  err << "pelorin-cli: note: '" << shown << "' is a folder; -r walks it\n";
 }
 
 }  // namespace
@@ -42,11 +57,12 @@ int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& e
   }
 
   Inputs inputs(*options);
-  if (!inputs.open()) return listError(*options, inputs, err);
-  Progress progress(options->progress, progressStream, out);
+  if (!inputs.open(out.regularFile())) return listError(*inputs.failedList(), err);
+  Progress progress(options->progress, progressStream, out, knownTotal(*options));
   const Tally tally = probeAll(inputs, *options, output, progress);
+  if (!tally.firstFolder.empty()) noteFolder(tally.firstFolder, err);
   if (!output.writeError().empty()) return writeError(output, err);
-  if (!inputs.listError().empty()) return listError(*options, inputs, err);
+  if (const PathList* failed = inputs.failedList()) return listError(*failed, err);
   const bool warned = options->strict && tally.filesWithWarnings > 0;
   return tally.allInformation() && !warned ? kAllInformation : kOtherReport;
 }

@@ -84,20 +84,26 @@ void appendIdentifier(std::string& out, std::string_view bytes) {
   appendDisplayLine(out, bytesToText(bytes));
 }
 
-// h:mm:ss.mmm, rounded to the millisecond; seconds beyond any clock's reach as a number.
+// h:mm:ss.mmm, rounded to the millisecond, for any duration the details give: up to 2^64 frames
+// at 1 Hz, some 5e15 hours. The hours are counted apart from the rest of the hour, so that no
+// count of milliseconds overflows.
 void appendClock(std::string& out, double seconds) {
-  constexpr double kLongestClock = 1e15;  // milliseconds then still fit in 64 bits
-  if (!(seconds < kLongestClock)) {
-    appendStr(out, seconds);
-    out.append(" seconds");
+  if (!(seconds >= 0 && seconds < 1e20)) {
+    out.append("unknown");
     return;
   }
-  const auto ms = static_cast<std::uint64_t>(std::llround(seconds * 1000));
+  const double inHour = std::fmod(seconds, 3600.0);
+  auto hours = static_cast<std::uint64_t>(std::round((seconds - inHour) / 3600.0));
+  auto ms = static_cast<std::uint64_t>(std::llround(inHour * 1000));
+  if (ms == 3600000) {  // rounded up to the next hour
+    ++hours;
+    ms = 0;
+  }
   const auto twoDigits = [&](std::uint64_t value) {
     out.push_back(static_cast<char>('0' + value / 10));
     out.push_back(static_cast<char>('0' + value % 10));
   };
-  appendNumber(out, ms / 3600000);
+  appendNumber(out, hours);
   out.push_back(':');
   twoDigits(ms / 60000 % 60);
   out.push_back(':');
@@ -124,8 +130,7 @@ void appendContainer(std::string& out, const WaveDetails& d) {
 
 void appendFormatLine(std::string& out, const WaveDetails& d) {
   const FormatFields& f = *d.format;
-  const std::optional<std::uint16_t> effective = d.effectiveFormat();
-  const std::string_view name = effective ? formatName(*effective) : "";
+  const std::string_view name = d.effectiveFormatName();
   startLine(out, "Format");
   out.append(" ").append(name.empty() ? "unknown" : name).append(" (code ");
   appendNumber(out, f.formatCode);
@@ -197,7 +202,13 @@ void appendFormat(std::string& out, const WaveDetails& d) {
   appendNumber(out, f.blockAlign);
   out.append(" bytes; byte rate ");
   appendNumber(out, f.byteRate);
-  out.append(" bytes per second\n");
+  out.append(" bytes per second");
+  if (f.samplesPerBlock) {
+    out.append("; ");
+    appendNumber(out, *f.samplesPerBlock);
+    out.append(" samples per block");
+  }
+  out.push_back('\n');
 }
 
 void appendData(std::string& out, const WaveDetails& d) {
@@ -226,6 +237,21 @@ std::string_view missingDurationReason(const WaveDetails& d) {
   return "the block align is 0";
 }
 
+std::string_view durationSourceText(DurationSource source) {
+  switch (source) {
+    case DurationSource::kFrames:
+      return " frames (whole blocks of the data over the sample rate)\n";
+    case DurationSource::kFramesByFormat:
+      return " frames-by-format (blocks of channels times bytes per sample, as decoders read "
+             "the data, over the sample rate)\n";
+    case DurationSource::kBlocks:
+      return " blocks (what the whole blocks hold, less than the fact chunk says, over the "
+             "sample rate)\n";
+    default:
+      return " fact (the fact chunk's sample count over the sample rate)\n";
+  }
+}
+
 void appendDuration(std::string& out, const WaveDetails& d) {
   if (!d.frames) {
     startLine(out, "Frames");
@@ -245,9 +271,7 @@ void appendDuration(std::string& out, const WaveDetails& d) {
   appendClock(out, d.durationSeconds);
   out.push_back('\n');
   startLine(out, "Duration source");
-  out.append(d.durationSource == DurationSource::kFrames
-                 ? " frames (whole blocks of the data over the sample rate)\n"
-                 : " fact (the fact chunk's sample count over the sample rate)\n");
+  out.append(durationSourceText(d.durationSource));
 }
 
 void appendChunks(std::string& out, const WaveDetails& d) {
@@ -256,30 +280,53 @@ void appendChunks(std::string& out, const WaveDetails& d) {
   out.push_back('\n');
   for (const ChunkHeader& chunk : d.chunks) {
     out.append(kItemIndent).append("'");
-    appendIdentifier(out, {chunk.id.data(), chunk.id.size()});
+    appendIdentifier(out, chunkIdText(chunk));
     out.append("' at ");
     appendNumber(out, static_cast<std::uint64_t>(chunk.offset));
     out.append(", ");
-    appendNumber(out, chunk.size);
-    out.append(" bytes");
-    if (chunk.offset + 8 + static_cast<std::int64_t>(chunk.size) > d.fileLength) {
+    appendNumber(out, chunk.bodySize);
+    out.append(chunk.sizeFromDs64 ? " bytes (from ds64)" : " bytes");
+    if (chunk.bodySize > static_cast<std::uint64_t>(d.fileLength - chunk.bodyOffset)) {
       out.append(", past the end of the file");
     }
     out.push_back('\n');
   }
-  if (d.chunkLimitReached) out.append(kItemIndent).append("(the walk stops at 1024 chunks)\n");
-  if (d.readFailed) out.append(kItemIndent).append("(the file could not be read further)\n");
+}
+
+void appendValue(std::string& out, const FindingValue& value) {
+  if (const auto* number = std::get_if<std::uint64_t>(&value)) return appendNumber(out, *number);
+  if (const auto* text = std::get_if<std::string>(&value)) appendDisplayLine(out, *text);
+}
+
+// Where a finding is, and what was expected and found where it compares two values.
+void appendFinding(std::string& out, const Finding& finding) {
+  out.append(kItemIndent).append(kIndent).append("at offset ");
+  appendNumber(out, static_cast<std::uint64_t>(finding.offset));
+  if (finding.chunk) {
+    out.append(" ('");
+    appendIdentifier(out, *finding.chunk);
+    out.append("')");
+  }
+  if (!std::holds_alternative<std::monostate>(finding.expected)) {
+    out.append(": expected ");
+    appendValue(out, finding.expected);
+    out.append(", found ");
+    appendValue(out, finding.actual);
+  }
+  out.push_back('\n');
 }
 
 void appendWarnings(std::string& out, const WaveDetails& d) {
   startLine(out, "Warnings");
   if (d.warnings.none()) out.append(" none");
   out.push_back('\n');
-  for (std::size_t i = 0; i < kWarningCount; ++i) {
-    if (!d.warnings[i]) continue;
-    out.append(kItemIndent).append(warningCode(static_cast<Warning>(i))).append(": ");
-    out.append(kWarningSentences[i]).push_back('\n');
-  }
+  d.forEachWarning([&](Warning warning) {
+    out.append(kItemIndent).append(warningCode(warning)).append(": ");
+    out.append(kWarningSentences[static_cast<std::size_t>(warning)]).push_back('\n');
+    for (const Finding& finding : d.findings) {
+      if (finding.code == warning) appendFinding(out, finding);
+    }
+  });
 }
 
 void appendField(std::string& out, std::string_view label, std::string_view text) {

@@ -13,9 +13,9 @@ void Tally::add(Report report, double lengthSeconds, bool warned) {
   }
 }
 
-void appendSummary(std::string& out, Format format, const Tally& tally) {
-  if (format == Format::kJson) return appendJsonSummary(out, tally);
-  appendTextSummary(out, format, tally);
+void appendSummary(std::string& out, Format format, const Tally& tally, bool warnings) {
+  if (format == Format::kJson) return appendJsonSummary(out, tally, warnings);
+  appendTextSummary(out, format, tally, warnings);
 }
 
 void appendReport(std::string& out, const ReportStyle& style, const std::string& path,

@@ -17,6 +17,7 @@ struct Tally {
   std::array<std::uint64_t, 4> reports{};  // by Report
   double totalLengthSeconds = 0;           // finite lengths only
   std::uint64_t filesWithWarnings = 0;     // whose details have a warning
+  std::string firstFolder;  // the first folder that got the open-failure report, not walked
 
   /// Counts a report, and whether its details have a warning; adds its length to the total when
   /// it is an information report's finite length. Reports are added in input order, so that the
@@ -67,12 +68,13 @@ void appendTsvHeader(std::string& out, bool detailColumns = false);
 void appendTsvReport(std::string& out, const std::string& path, const ProbeOutcome& outcome,
                      bool detailColumns = false, const WaveDetails* details = nullptr);
 
-/// Appends the summary record in `format`.
-void appendSummary(std::string& out, Format format, const Tally& tally);
+/// Appends the summary record in `format`; with `warnings` (a run with details), it also counts
+/// the files that have a warning.
+void appendSummary(std::string& out, Format format, const Tally& tally, bool warnings = false);
 /// The summary as a JSON record.
-void appendJsonSummary(std::string& out, const Tally& tally);
+void appendJsonSummary(std::string& out, const Tally& tally, bool warnings);
 /// The summary as a line of text, after an empty line in text runs.
-void appendTextSummary(std::string& out, Format format, const Tally& tally);
+void appendTextSummary(std::string& out, Format format, const Tally& tally, bool warnings);
 
 /// Appends one report in the style asked for, with `details` where the style wants them and
 /// there are any.

@@ -13,13 +13,29 @@ bool endsWithWav(std::string_view name) {
          (tail[3] | 0x20) == 'v';
 }
 
+// Where to cut `text` at `length` bytes or a little less, so that no UTF-8 character is cut:
+// back over the continuation bytes of a character that would be cut, at most three.
+std::size_t characterBoundaryBefore(const char* text, std::size_t length) {
+  std::size_t cut = length;
+  const auto continues = [&](std::size_t at) {
+    return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+  };
+  while (cut > 0 && length - cut < 3 && continues(cut)) --cut;
+  return continues(cut) ? length : cut;
+}
+
 }  // namespace
 
-bool PathList::open(const std::string& name, char separator) {
+bool PathList::open(const std::string& name, char separator, std::optional<FileId> output) {
+  name_ = name;
   separator_ = separator;
   OpenedInput opened = openInput(name);
   input_ = std::move(opened.stream);
   error_ = std::move(opened.failure);
+  if (input_ && output && input_->regularFile() == output) {
+    input_.reset();
+    error_ = "it is the file the output goes to";
+  }
   return input_ != nullptr;
 }
 
@@ -65,7 +81,7 @@ PathList::Found PathList::next(std::string& path) {
     const auto* found = static_cast<const char*>(std::memchr(start, separator_, end_ - begin_));
     const std::size_t length = found ? static_cast<std::size_t>(found - start) : end_ - begin_;
     if (length > kLongestPath) {
-      path.assign(start, kLongestPath);
+      path.assign(start, characterBoundaryBefore(start, kLongestPath));
       if (found) {
         begin_ += length + 1;
       } else {
@@ -88,10 +104,35 @@ PathList::Found PathList::next(std::string& path) {
   }
 }
 
-bool Inputs::open() {
-  if (!options_.filesFrom) return true;
-  list_ = std::make_unique<PathList>();
-  return list_->open(*options_.filesFrom, options_.nulSeparated ? '\0' : '\n');
+bool Inputs::open(std::optional<FileId> output) {
+  for (const std::string& name : options_.filesFrom) {
+    auto& list = lists_.emplace_back(std::make_unique<PathList>());
+    if (!list->open(name, options_.nulSeparated ? '\0' : '\n', output)) return false;
+  }
+  return true;
+}
+
+const PathList* Inputs::failedList() const {
+  for (const auto& list : lists_) {
+    if (list && !list->error().empty()) return list.get();
+  }
+  return nullptr;
+}
+
+bool Inputs::nextListedPath(Item& item) {
+  while (nextList_ < lists_.size()) {
+    PathList& list = *lists_[nextList_];
+    const PathList::Found found = list.next(item.path);
+    if (found == PathList::Found::kTooLong) {
+      // Shown cut, as no system could open it whole.
+      item.path.append("\u2026");
+      item.failure = ErrorNumber::kBadFileNameOrNumber;
+    }
+    if (found != PathList::Found::kEnd) return true;
+    if (!list.error().empty()) return false;  // the run did not see every path
+    lists_[nextList_++].reset();              // its descriptor is no longer needed
+  }
+  return false;
 }
 
 bool Inputs::nextNamedPath(Item& item) {
@@ -100,14 +141,7 @@ bool Inputs::nextNamedPath(Item& item) {
     item.path.assign(options_.paths[nextArg_++]);
     return true;
   }
-  if (!list_) return false;
-  const PathList::Found found = list_->next(item.path);
-  if (found == PathList::Found::kTooLong) {
-    // Shown cut, as no system could open it whole.
-    item.path.append("\u2026");
-    item.failure = ErrorNumber::kBadFileNameOrNumber;
-  }
-  return found != PathList::Found::kEnd;
+  return nextListedPath(item);
 }
 
 bool Inputs::next(Item& item) {

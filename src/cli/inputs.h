@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,9 @@ class PathList {
   /// What next() found.
   enum class Found { kEnd, kPath, kTooLong };
 
-  /// Opens `name` ("-" for standard input); false when it cannot, with the reason in error().
-  bool open(const std::string& name, char separator);
+  /// Opens `name` ("-" for standard input); false when it cannot, with the reason in error(). A
+  /// list that is the file `output` writes to is refused too, as it would grow while it is read.
+  bool open(const std::string& name, char separator, std::optional<FileId> output);
 
   /// The next non-empty path: kPath. A path longer than the system takes (kLongestPath bytes) is
   /// never held whole: `path` gets its first kLongestPath bytes, the rest is read past up to the
@@ -40,6 +42,8 @@ class PathList {
   Found next(std::string& path);
   /// The system's reason the list could not be opened or read; empty while none.
   const std::string& error() const { return error_; }
+  /// The list's name as given.
+  const std::string& name() const { return name_; }
 
  private:
   bool fill();
@@ -47,6 +51,7 @@ class PathList {
   void assignLine(std::string& path, const char* start, std::size_t length) const;
 
   std::unique_ptr<InputStream> input_;
+  std::string name_;
   char separator_ = '\n';
   // 64 KiB, or more where the system's paths are longer: a whole path and its separator fit.
   std::vector<char> buffer_ = std::vector<char>(std::max<std::size_t>(64 * 1024, kLongestPath + 2));
@@ -56,11 +61,11 @@ class PathList {
   std::string error_;
 };
 
-/// The items of a run, in order: the paths named on the command line, then those of the file
-/// list. With -r a folder is walked depth first: its entries in byte order of their names, a
-/// subfolder where its name falls in that order, hidden entries included; the regular files
-/// whose names end in ".wav" in any letter case (every regular file with --all-files), and
-/// symbolic links to such files. Symbolic links to folders are not followed inside a walk.
+/// The items of a run, in order: the paths named on the command line, then those of each file
+/// list in turn. With -r a folder is walked depth first: its entries in byte order of their names,
+/// a subfolder where its name falls in that order, hidden entries included; the regular files whose
+/// names end in ".wav" in any letter case (every regular file with --all-files), and symbolic links
+/// to such files. Symbolic links to folders are not followed inside a walk.
 ///
 /// The walk holds one open folder per folder down the current path (on POSIX systems, a
 /// descriptor), at most kMaxWalkDepth of them: a folder deeper than that gets the report of a
@@ -77,12 +82,14 @@ class Inputs {
   Inputs(const Inputs&) = delete;
   Inputs& operator=(const Inputs&) = delete;
 
-  /// Opens the file list, if any; false when it cannot be opened (see listError()).
-  bool open();
-  /// The next item; false at the end (or when the file list could no longer be read).
+  /// Opens the file lists, all before any is read, so that a list that cannot be opened stops
+  /// the run before any report; false when one cannot be opened or is the file `output` writes
+  /// to (see failedList()).
+  bool open(std::optional<FileId> output = std::nullopt);
+  /// The next item; false at the end (or when a file list could no longer be read).
   bool next(Item& item);
-  /// The system's reason the file list could not be opened or read; empty while none.
-  const std::string& listError() const { return list_ ? list_->error() : noError_; }
+  /// The list that could not be opened or read, with the system's reason; null while none.
+  const PathList* failedList() const;
 
  private:
   // One folder down the walk's current path.
@@ -94,6 +101,7 @@ class Inputs {
   enum class Entered { kYes, kFailed, kNotAFolder };
 
   bool nextNamedPath(Item& item);
+  bool nextListedPath(Item& item);
   // Starts walking the subfolder at `index` of `parent`, or the folder `path` itself when
   // `parent` is null (a path named by the user, which may be a link). A folder that cannot be
   // opened or listed becomes `item`: kFailed. kNotAFolder when the entry is no longer a folder.
@@ -105,10 +113,10 @@ class Inputs {
 
   const Options& options_;
   std::size_t nextArg_ = 0;
-  std::unique_ptr<PathList> list_;
+  std::vector<std::unique_ptr<PathList>> lists_;
+  std::size_t nextList_ = 0;
   std::vector<Walked> walk_;  // never beyond kMaxWalkDepth, so never reallocated
   std::string scratch_;
-  const std::string noError_;
 };
 
 }  // namespace pelorin::cli

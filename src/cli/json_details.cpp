@@ -12,35 +12,44 @@ std::string_view durationSourceName(DurationSource source) {
   switch (source) {
     case DurationSource::kFrames:
       return "frames";
+    case DurationSource::kFramesByFormat:
+      return "frames-by-format";
     case DurationSource::kFact:
       return "fact";
+    case DurationSource::kBlocks:
+      return "blocks";
     default:
       return "";
   }
 }
 
 void appendJsonFormat(JsonLine& line, const WaveDetails& d) {
-  const std::optional<std::uint16_t> effective = d.effectiveFormat();
   line.key("formatCode");
   d.format ? line.integer(d.format->formatCode) : line.null();
   line.key("formatName");
-  line.nameOrNull(effective ? formatName(*effective) : "");
+  line.nameOrNull(d.effectiveFormatName());
   line.key("blockAlign");
   d.format ? line.integer(d.format->blockAlign) : line.null();
   line.key("byteRate");
   d.format ? line.integer(d.format->byteRate) : line.null();
 }
 
+void appendJsonSamplesPerBlock(JsonLine& line, const WaveDetails& d) {
+  line.key("samplesPerBlock");
+  d.format&& d.format->samplesPerBlock ? line.integer(*d.format->samplesPerBlock) : line.null();
+}
+
 void appendJsonExtensible(JsonLine& line, const WaveDetails& d) {
   if (!d.extensible) {
-    line.raw(
-        ",\"validBitsPerSample\":null,\"channelMask\":null,\"channelLayout\":null,"
-        "\"subFormat\":null");
+    line.raw(",\"validBitsPerSample\":null");
+    appendJsonSamplesPerBlock(line, d);
+    line.raw(",\"channelMask\":null,\"channelLayout\":null,\"subFormat\":null");
     return;
   }
   const ExtensibleFields& x = *d.extensible;
   line.key("validBitsPerSample");
   line.integer(x.validBitsPerSample);
+  appendJsonSamplesPerBlock(line, d);
   line.key("channelMask");
   line.integer(x.channelMask);
   std::string& text = line.scratchText();
@@ -73,11 +82,19 @@ void appendJsonChunks(JsonLine& line, const WaveDetails& d) {
   for (std::size_t i = 0; i < d.chunks.size(); ++i) {
     const ChunkHeader& chunk = d.chunks[i];
     line.raw(i == 0 ? "{\"id\":" : ",{\"id\":");
-    line.identifier(idView(chunk.id));
+    chunk.named ? line.identifier(idView(chunk.id)) : line.string(chunkIdText(chunk));
+    if (chunk.guid) {
+      std::string& text = line.scratchText();
+      text.clear();
+      appendGuid(text, *chunk.guid);
+      line.key("guid");
+      line.string(text);
+    }
     line.key("offset");
     line.integer(chunk.offset);
     line.key("size");
-    line.integer(chunk.size);
+    line.integer(chunk.bodySize);
+    if (chunk.sizeFromDs64) line.raw(",\"sizeFrom\":\"ds64\"");
     line.raw("}");
   }
   line.raw("]");
@@ -87,11 +104,36 @@ void appendJsonWarnings(JsonLine& line, const WaveDetails& d) {
   line.key("warnings");
   line.raw("[");
   bool first = true;
-  for (std::size_t i = 0; i < kWarningCount; ++i) {
-    if (!d.warnings[i]) continue;
+  d.forEachWarning([&](Warning warning) {
     if (!first) line.raw(",");
-    line.string(warningCode(static_cast<Warning>(i)));
+    line.string(warningCode(warning));
     first = false;
+  });
+  line.raw("]");
+}
+
+void appendJsonValue(JsonLine& line, const FindingValue& value) {
+  if (const auto* number = std::get_if<std::uint64_t>(&value)) return line.integer(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return line.string(*text);
+  line.null();
+}
+
+void appendJsonFindings(JsonLine& line, const WaveDetails& d) {
+  line.key("findings");
+  line.raw("[");
+  for (std::size_t i = 0; i < d.findings.size(); ++i) {
+    const Finding& finding = d.findings[i];
+    line.raw(i == 0 ? "{\"code\":" : ",{\"code\":");
+    line.string(warningCode(finding.code));
+    line.key("offset");
+    line.integer(finding.offset);
+    line.key("chunk");
+    finding.chunk ? line.identifier(*finding.chunk) : line.null();
+    line.key("expected");
+    appendJsonValue(line, finding.expected);
+    line.key("actual");
+    appendJsonValue(line, finding.actual);
+    line.raw("}");
   }
   line.raw("]");
 }
@@ -141,6 +183,7 @@ void appendJsonDetails(JsonLine& line, const WaveDetails& d) {
   appendJsonDuration(line, d);
   appendJsonChunks(line, d);
   appendJsonWarnings(line, d);
+  appendJsonFindings(line, d);
   appendJsonInfo(line, d);
   appendJsonBext(line, d);
 }

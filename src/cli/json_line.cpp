@@ -74,11 +74,17 @@ std::uint64_t escapeMarks(std::uint64_t word) {
 
 }  // namespace
 
-// Writes `text` as a JSON string at `to`, which has jsonStringRoom(text) bytes of room; returns
-// the end of what was written. Eight bytes at a time are stored as they are and kept up to the
-// first one that needs an escape.
 char* writeJsonString(char* to, std::string_view text) {
   *to++ = '"';
+  to = writeJsonCharacters(to, text);
+  *to++ = '"';
+  return to;
+}
+
+// Eight bytes at a time are stored as they are and kept up to the first one that needs an
+// escape; the bytes stored past what is kept lie within the room, which the written text's
+// worst case and eight bytes to spare make.
+char* writeJsonCharacters(char* to, std::string_view text) {
   const char* from = text.data();
   const char* const end = from + text.size();
   for (;;) {
@@ -97,6 +103,19 @@ char* writeJsonString(char* to, std::string_view text) {
         from += 8;
         to += 8;
       }
+      if (from != end && end - from < 8 && text.size() >= 8) {
+        // The last few bytes at once: read as the end of the text's last eight, unless one of
+        // them may need an escape.
+        const auto left = static_cast<unsigned>(end - from);
+        std::uint64_t word;
+        std::memcpy(&word, end - 8, sizeof word);
+        const unsigned written = 8 * (8 - left);  // the bits of the bytes already written
+        if ((escapeMarks(word) >> written) == 0) {
+          word >>= written;
+          std::memcpy(to, &word, sizeof word);
+          return to + left;
+        }
+      }
     }
     if (from == end) break;
     // One byte: the one that needs an escape, or one of the last few.
@@ -104,8 +123,11 @@ char* writeJsonString(char* to, std::string_view text) {
     std::memcpy(to, entry.text.data(), entry.text.size());
     to += entry.length;
   }
-  *to++ = '"';
   return to;
+}
+
+void JsonLine::grow(std::size_t size) {
+  scratch_.line.resize(std::max(size, 2 * scratch_.line.size()));
 }
 
 // Whether every byte is below 0x80.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cli/format.h"
+#include "runtime/message_box.h"
 #include "runtime/text.h"
 
 namespace pelorin::cli {
@@ -26,6 +27,11 @@ inline std::size_t jsonStringRoom(std::string_view text) {
 /// Writes `text` as a JSON string at `to`, which has jsonStringRoom(text) bytes of room; returns
 /// the end of what was written.
 char* writeJsonString(char* to, std::string_view text);
+
+/// Writes `text` as the inside of a JSON string (its characters, escaped where JSON asks, and no
+/// quotes) at `to`, which has jsonStringRoom(text) bytes of room; returns the end of what was
+/// written.
+char* writeJsonCharacters(char* to, std::string_view text);
 
 /// Whether every byte is below 0x80.
 bool isAscii(std::string_view bytes);
@@ -57,6 +63,24 @@ class JsonLine {
   void string(std::string_view text) {
     char* to = room(jsonStringRoom(text));
     length_ += static_cast<std::size_t>(writeJsonString(to, text) - to);
+  }
+
+  // A prompt as one JSON string. Its own line breaks are written as the escapes they are, "\r\n",
+  // and only the lines between them are looked at for characters to escape.
+  void prompt(PromptView prompt) {
+    char* const start = room(jsonStringRoom(prompt.text));
+    char* to = start;
+    *to++ = '"';
+    std::size_t lineStart = 0;
+    for (const std::size_t lineBreak : prompt.lineBreaks) {
+      to = writeJsonCharacters(to, prompt.text.substr(lineStart, lineBreak - lineStart));
+      std::memcpy(to, "\\r\\n", 4);
+      to += 4;
+      lineStart = lineBreak + 2;
+    }
+    to = writeJsonCharacters(to, prompt.text.substr(lineStart));
+    *to++ = '"';
+    length_ += static_cast<std::size_t>(to - start);
   }
 
   // A path as its text: the same bytes where they are UTF-8, which ASCII always is.
@@ -135,7 +159,8 @@ class JsonLine {
     return scratch_.line.data() + length_;
   }
 
-  void grow(std::size_t size) { scratch_.line.resize(std::max(size, 2 * scratch_.line.size())); }
+  // Out of line, so that room() stays small enough to be inlined at every piece.
+  void grow(std::size_t size);
 
   FormatScratch& scratch_;
   std::size_t length_ = 0;

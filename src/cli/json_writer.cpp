@@ -22,7 +22,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   line.key("title");
   line.string(outcome.title);
   line.key("prompt");
-  line.string(outcome.prompt.text);
+  line.prompt(outcome.prompt);
   line.key("riffId");
   line.identifier(v.riffId.view());
   line.key("formType");
@@ -52,7 +52,7 @@ void appendJsonReport(std::string& out, const std::string& path, const ProbeOutc
   out.append(line.text());
 }
 
-void appendJsonSummary(std::string& out, const Tally& tally) {
+void appendJsonSummary(std::string& out, const Tally& tally, bool warnings) {
   const auto count = [&](Report report) { return tally.reports[static_cast<int>(report)]; };
   FormatScratch scratch;
   JsonLine line(scratch);
@@ -66,6 +66,10 @@ void appendJsonSummary(std::string& out, const Tally& tally) {
   line.integer(count(Report::kTooShort));
   line.key("invalidIdentifier");
   line.integer(count(Report::kInvalidIdentifier));
+  if (warnings) {
+    line.key("withWarnings");
+    line.integer(tally.filesWithWarnings);
+  }
   line.key("totalLengthSeconds");
   line.number(tally.totalLengthSeconds);
   line.raw("}\n");

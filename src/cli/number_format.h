@@ -14,7 +14,7 @@ template <typename Integer>
 void appendInteger(std::string& out, Integer value) {
   std::array<char, 24> digits;
   const auto end = std::to_chars(digits.begin(), digits.end(), value).ptr;
-  out.append(digits.begin(), end);
+  out.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
 /// Number text without the space that stands before a value that is not negative.

@@ -46,7 +46,7 @@ constexpr option kLongOptions[] = {
 
 // '-' first: paths come back in their place among the options, whatever POSIXLY_CORRECT says.
 // ':' next: getopt_long reports a missing value as ':' and prints nothing itself.
-constexpr char kShortOptions[] = "-:rj:0hV";
+constexpr char kShortOptions[] = "-:rj:0hVv";
 
 struct UsageError {
   std::string message;
@@ -170,7 +170,7 @@ struct Flag {
 constexpr Flag kFlags[] = {
     {kSummary, &Options::summary}, {kDetails, &Options::details},   {kStrict, &Options::strict},
     {'r', &Options::recursive},    {kAllFiles, &Options::allFiles}, {'0', &Options::nulSeparated},
-    {'h', &Options::help},         {'V', &Options::version},
+    {'h', &Options::help},         {'V', &Options::version},        {'v', &Options::version},
 };
 
 void apply(const Found& found, Options& options) {
@@ -181,7 +181,7 @@ void apply(const Found& found, Options& options) {
   if (found.code == kJson) setFormat(options, Format::kJson);
   if (found.code == kTsv) setFormat(options, Format::kTsv);
   if (found.code == 'j') options.jobs = parseJobs(found);
-  if (found.code == kFilesFrom) options.filesFrom = fileList(found);
+  if (found.code == kFilesFrom) options.filesFrom.push_back(fileList(found));
   if (found.code == kProgress) options.progress = ProgressMode::kAlways;
   if (found.code == kNoProgress) options.progress = ProgressMode::kNever;
 }
@@ -210,10 +210,11 @@ Options parseInOrder(const std::vector<std::string>& args) {
 // Options that mean nothing without another are refused rather than silently ignored.
 void checkCombinations(const Options& options) {
   if (options.help || options.version) return;
-  if (options.nulSeparated && !options.filesFrom) throw UsageError{"-0/--null needs --files-from"};
+  if (options.nulSeparated && options.filesFrom.empty())
+    throw UsageError{"-0/--null needs --files-from"};
   if (options.allFiles && !options.recursive) throw UsageError{"--all-files needs -r/--recursive"};
   if (options.strict && !options.details) throw UsageError{"--strict needs --details"};
-  if (options.paths.empty() && !options.filesFrom) throw UsageError{"no path given"};
+  if (options.paths.empty() && options.filesFrom.empty()) throw UsageError{"no path given"};
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ struct Options {
   bool recursive = false;
   bool allFiles = false;      // in folders, every regular file rather than the .wav ones
   bool nulSeparated = false;  // the file list separates paths with NUL bytes, not lines
-  std::optional<std::string> filesFrom = std::nullopt;  // "-" for standard input
-  unsigned jobs = 0;                                    // 0: the default number of workers
+  std::vector<std::string> filesFrom = {};  // the file lists, read in order; "-" for stdin
+  unsigned jobs = 0;                        // 0: the default number of workers
   ProgressMode progress = ProgressMode::kAuto;
   bool help = false;
   bool version = false;
@@ -53,12 +53,13 @@ inline constexpr std::string_view kHelp =
     "                         shows it when stderr is a terminal)\n"
     "  -r, --recursive        walk folders: their .wav files (any case), by name\n"
     "      --all-files        with -r, every regular file in the folders\n"
-    "      --files-from FILE  also probe the paths in FILE, one per line ('-': stdin)\n"
+    "      --files-from FILE  also probe the paths in FILE, one per line ('-': stdin);\n"
+    "                         given again, each list in turn\n"
     "  -0, --null             the --files-from list is NUL-separated (find -print0)\n"
     "  -j, --jobs N           probe with N workers (1 to 1024; default: one per core)\n"
     "                         and write the reports in the order given\n"
     "  -h, --help             show this help and exit\n"
-    "  -V, --version          show the version and exit\n"
+    "  -V, -v, --version      show the version and exit\n"
     "      --                 treat every later argument as a path\n"
     "\n"
     "Options and paths may come in any order. Short options may be bundled (-rj2);\n"

@@ -20,6 +20,12 @@ std::optional<std::uint64_t> terminalOf(int fd) {
   return static_cast<std::uint64_t>(st.st_rdev);
 }
 
+std::optional<FileId> regularFileOf(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 WriteResult failed(int errnoValue) {
   return {WriteResult::kFailed, std::strerror(errnoValue)};
 }
@@ -37,6 +43,8 @@ class FdInput final : public InputStream {
     if (got < 0) return {0, std::strerror(errno)};
     return {static_cast<std::size_t>(got), ""};
   }
+
+  std::optional<FileId> regularFile() const override { return regularFileOf(fd_); }
 
  private:
   int fd_;
@@ -70,6 +78,10 @@ bool FdStream::waitUntilWritable() {
     ready = ::poll(&out, 1, -1);
   } while (ready < 0 && errno == EINTR);
   return ready >= 0;
+}
+
+std::optional<FileId> FdStream::regularFile() const {
+  return regularFileOf(fd_);
 }
 
 void FdStream::writeIfReady(std::string_view bytes) {

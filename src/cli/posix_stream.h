@@ -15,6 +15,7 @@ class FdStream final : public OutputStream {
   std::optional<std::uint64_t> terminal() const override { return terminal_; }
   WriteResult write(std::string_view bytes) override;
   void writeIfReady(std::string_view bytes) override;
+  std::optional<FileId> regularFile() const override;
 
  private:
   // Waits until the descriptor takes more bytes; false when it cannot be waited for.

@@ -11,7 +11,9 @@ constexpr std::string_view kEraseLine = "\r\x1b[K";
 
 }  // namespace
 
-Progress::Progress(ProgressMode mode, OutputStream* err, const OutputStream& out) {
+Progress::Progress(ProgressMode mode, OutputStream* err, const OutputStream& out,
+                   std::optional<std::uint64_t> total)
+    : total_(total) {
   start_ = Clock::now();
   const bool wanted =
       mode == ProgressMode::kAlways || (mode == ProgressMode::kAuto && err && err->isTerminal());
@@ -32,12 +34,20 @@ void Progress::draw(std::uint64_t filesDone, Clock::time_point now) {
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const auto whole = static_cast<std::uint64_t>(seconds);
   const auto perSecond = static_cast<std::uint64_t>(seconds > 0 ? filesDone / seconds : 0);
-  line_ = std::to_string(filesDone) + " files, " + std::to_string(perSecond) + " files/s, " +
+  line_ = filesText(filesDone) + ", " + std::to_string(perSecond) + " files/s, " +
           std::to_string(whole / 60) + (whole % 60 < 10 ? ":0" : ":") + std::to_string(whole % 60);
   std::string text(kEraseLine);
   text += line_;
   send(text);
   shown_ = true;
+}
+
+// "12 files", or "12 of 40 files (30 %)" when the total is known.
+std::string Progress::filesText(std::uint64_t filesDone) const {
+  if (!total_ || *total_ == 0) return std::to_string(filesDone) + " files";
+  const std::uint64_t percent = filesDone * 100 / *total_;
+  return std::to_string(filesDone) + " of " + std::to_string(*total_) + " files (" +
+         std::to_string(percent) + " %)";
 }
 
 void Progress::erase() {

@@ -13,6 +13,13 @@
 
 namespace pelorin::cli {
 
+/// A regular file as the system tells files apart: its device (volume) and its number there.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileId&) const = default;
+};
+
 /// How a write ended.
 struct WriteResult {
   enum Status { kWritten, kReaderGone, kFailed };
@@ -38,6 +45,9 @@ class OutputStream {
   /// progress line, which must never slow a run. On a terminal, its "\r" and "\x1b[K" return
   /// to the start of the line and clear it.
   virtual void writeIfReady(std::string_view bytes) = 0;
+
+  /// The regular file the stream writes to; nothing for a terminal, a pipe or a device.
+  virtual std::optional<FileId> regularFile() const { return std::nullopt; }
 };
 
 /// How a read ended.
@@ -53,6 +63,9 @@ class InputStream {
 
   /// Reads up to `size` bytes into `out`.
   virtual ReadResult read(char* out, std::size_t size) = 0;
+
+  /// The regular file the stream reads; nothing for a terminal, a pipe or a device.
+  virtual std::optional<FileId> regularFile() const { return std::nullopt; }
 };
 
 /// An input stream, or the system's reason there is none.

@@ -17,7 +17,7 @@ void appendTextReport(std::string& out, const std::string* path, std::string_vie
   out.push_back('\n');
 }
 
-void appendTextSummary(std::string& out, Format format, const Tally& tally) {
+void appendTextSummary(std::string& out, Format format, const Tally& tally, bool warnings) {
   const auto count = [&](Report report) { return tally.reports[static_cast<int>(report)]; };
   if (format == Format::kText) out.push_back('\n');
   out.append("Summary: ");
@@ -30,7 +30,12 @@ void appendTextSummary(std::string& out, Format format, const Tally& tally) {
   appendInteger(out, count(Report::kTooShort));
   out.append(" too-short, ");
   appendInteger(out, count(Report::kInvalidIdentifier));
-  out.append(" invalid-identifier, total length ");
+  out.append(" invalid-identifier, ");
+  if (warnings) {
+    appendInteger(out, tally.filesWithWarnings);
+    out.append(" with warnings, ");
+  }
+  out.append("total length ");
   appendPlainNumber(out, tally.totalLengthSeconds);
   out.append(" seconds.\n");
 }

@@ -18,21 +18,19 @@ void appendTsvDetails(std::string& out, const WaveDetails* details) {
     out.append("\t\t\t\t");
     return;
   }
-  const std::optional<std::uint16_t> effective = details->effectiveFormat();
   out.push_back('\t');
-  if (effective) out.append(formatName(*effective));
+  out.append(details->effectiveFormatName());
   out.push_back('\t');
   if (details->frames) appendInteger(out, *details->frames);
   out.push_back('\t');
   if (details->frames) appendPlainNumber(out, details->durationSeconds);
   out.push_back('\t');
   bool first = true;
-  for (std::size_t i = 0; i < kWarningCount; ++i) {
-    if (!details->warnings[i]) continue;
+  details->forEachWarning([&](Warning warning) {
     if (!first) out.push_back(',');
-    out.append(warningCode(static_cast<Warning>(i)));
+    out.append(warningCode(warning));
     first = false;
-  }
+  });
 }
 
 }  // namespace

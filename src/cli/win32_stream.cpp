@@ -35,6 +35,15 @@ WriteResult failed(DWORD error) {
   return {WriteResult::kFailed, systemReason(error)};
 }
 
+std::optional<FileId> diskFileOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  return FileId{info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
 // UTF-8 in UTF-16 for the console; bytes that are not UTF-8 show as U+FFFD.
 std::wstring consoleText(std::string_view bytes) {
   if (bytes.empty()) return {};
@@ -60,6 +69,8 @@ class HandleInput final : public InputStream {
     if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return {};
     return {0, systemReason(error)};
   }
+
+  std::optional<FileId> regularFile() const override { return diskFileOf(handle_); }
 
  private:
   HANDLE handle_;
@@ -109,6 +120,10 @@ WriteResult HandleStream::writeToConsole(std::string_view bytes) {
     rest.remove_prefix(written);
   }
   return {};
+}
+
+std::optional<FileId> HandleStream::regularFile() const {
+  return diskFileOf(handle_);
 }
 
 void HandleStream::writeIfReady(std::string_view bytes) {

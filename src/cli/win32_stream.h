@@ -20,6 +20,7 @@ class HandleStream final : public OutputStream {
   /// On a console, "\x1b[K" clears to the end of the line through the console's own calls, so
   /// that no console needs to act on control sequences; a pipe that is full is waited for.
   void writeIfReady(std::string_view bytes) override;
+  std::optional<FileId> regularFile() const override;
 
  private:
   WriteResult writeToConsole(std::string_view bytes);

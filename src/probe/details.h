@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "probe/chunk_iterator.h"
 #include "runtime/file_system.h"
 
 namespace pelorin {
@@ -23,8 +24,9 @@ inline constexpr std::size_t kMaxDetailChunks = 1024;
 /// must not make the reader hold it all.
 inline constexpr std::size_t kMaxListBytes = 1 << 20;
 
-/// What the first four bytes of a file name.
-enum class Container { kUnknown, kRiff, kRf64, kBw64 };
+/// What the first bytes of a file name: RIFF, RIFF with big-endian numbers, the two RIFF
+/// containers with 64-bit sizes in a ds64 chunk, and Wave64.
+enum class Container { kUnknown, kRiff, kRifx, kRf64, kBw64, kWave64 };
 
 /// Something a header does wrong, in the order reports list them.
 enum class Warning {
@@ -89,14 +91,15 @@ struct Finding {
   FindingValue actual;
 };
 
-/// Where a duration comes from.
-enum class DurationSource { kNone, kFrames, kFact };
+/// Where a duration comes from: whole blocks of the data; blocks of channels times bytes per
+/// sample where the block align is 0 or contradicts them; the fact chunk's count; what the
+/// blocks of a block format hold where the fact chunk claims more.
+enum class DurationSource { kNone, kFrames, kFramesByFormat, kFact, kBlocks };
 
-/// One chunk header as the file holds it.
-struct ChunkHeader {
-  std::array<char, 4> id;
-  std::int64_t offset;  // of the header, from the file's start
-  std::uint32_t size;   // as declared
+/// One chunk header as the file holds it; `bodySize` is the size the container declares, the
+/// ds64 chunk's where the 32-bit field of an RF64 or BW64 file holds 0xFFFFFFFF.
+struct ChunkHeader : WalkedChunk {
+  bool sizeFromDs64 = false;
 };
 
 /// The fields of the first "fmt " chunk; those beyond its declared size read as zero.
@@ -107,6 +110,7 @@ struct FormatFields {
   std::uint32_t byteRate = 0;
   std::uint16_t blockAlign = 0;
   std::uint16_t bitsPerSample = 0;
+  std::optional<std::uint16_t> samplesPerBlock;  // MS ADPCM, IMA ADPCM and GSM 6.10
 };
 
 /// The 22 bytes an extensible format chunk adds.
@@ -147,7 +151,7 @@ struct WaveDetails {
   Container container = Container::kUnknown;
   std::array<char, 4> firstBytes{};
   std::int64_t fileLength = 0;
-  std::uint64_t riffSize = 0;  // the RIFF size field, or the ds64 chunk's in RF64 and BW64
+  std::uint64_t riffSize = 0;  // the RIFF size field, the ds64 chunk's in RF64 and BW64
   std::optional<FormatFields> format;
   std::optional<ExtensibleFields> extensible;
   std::optional<DataChunk> data;
@@ -163,6 +167,13 @@ struct WaveDetails {
   std::optional<BroadcastFields> bext;
 
   bool has(Warning warning) const { return warnings[static_cast<std::size_t>(warning)]; }
+  /// Calls `visit` with each warning set, in the order of the codes.
+  template <typename Visit>
+  void forEachWarning(Visit visit) const {
+    for (std::size_t i = 0; i < kWarningCount; ++i) {
+      if (warnings[i]) visit(static_cast<Warning>(i));
+    }
+  }
   /// Records a warning and its finding.
   void warn(Warning code, std::int64_t offset, std::optional<std::string> chunk = std::nullopt,
             FindingValue expected = {}, FindingValue actual = {}) {
@@ -173,30 +184,44 @@ struct WaveDetails {
   /// of the registered formats, else the format code; nothing without a format chunk or for a
   /// subformat outside the registered ones.
   std::optional<std::uint16_t> effectiveFormat() const;
+  /// Whether the subformat is one of the ambisonic B-format ones (PCM or IEEE float).
+  bool ambisonic() const;
+  /// The name of effectiveFormat() ("PCM (ambisonic B-format)" for an ambisonic subformat), or
+  /// empty where there is none or it is outside the table.
+  std::string_view effectiveFormatName() const;
 };
 
-/// Reads the details of `file`, whatever it holds. Walks every chunk header from offset 12 to
-/// the end of the file, at most kMaxDetailChunks of them: an 8-byte header (identifier, then a
-/// little-endian unsigned size), the next after the body and a pad byte when the size is odd.
+/// Reads the details of `file`, whatever it holds. A file that is not RIFF, RIFX, RF64, BW64 or
+/// Wave64 with the form type WAVE gets no walk and the one warning not-wave. Otherwise walks
+/// every chunk header to the end of the file, at most kMaxDetailChunks of them, in the
+/// container's layout (see chunk_iterator.h), the next after the body and its padding. In RF64
+/// and BW64 a 32-bit size of 0xFFFFFFFF stands for the ds64 chunk's size of that chunk. An odd
+/// chunk whose pad byte is missing is walked on from where the pad should be; a walk that meets
+/// an identifier that is not printable where the rest of the file is zeros ends there.
+///
 /// Only the bodies a detail needs are read: "fmt ", "ds64", "fact", LIST and "bext", the first
-/// of each (every LIST of INFO tags). A data chunk whose size is a placeholder (0 or
-/// 0xFFFFFFFF, with no ds64 size in its place) ends the walk: every byte after its header is
-/// its data. Elsewhere the data that counts is the declared size bounded by the file.
+/// of each (every LIST of INFO tags). A data chunk of size 0 followed by the header of a known
+/// chunk is empty; otherwise a data size that is a placeholder (0 or 0xFFFFFFFF, with no ds64
+/// size in its place) ends the walk: every byte after its header is its data. Elsewhere the
+/// data that counts is the declared size bounded by the file.
 ///
-/// Frames and duration: for PCM, IEEE float, A-law and mu-law, whole blocks of the data that
-/// counts over the sample rate; for other formats, the fact chunk's sample count (the ds64
-/// chunk's where the fact chunk holds 0xFFFFFFFF) over the rate; none without either, or with
-/// a block size or a rate of 0.
+/// Frames and duration: for the frame formats (PCM, IEEE float, A-law, mu-law and the ambisonic
+/// subformats), whole blocks of the data that counts over the sample rate, a block being
+/// channels times bytes per sample where the block align is 0 or says otherwise; for other
+/// formats, the fact chunk's sample count (the ds64 chunk's where the fact chunk holds
+/// 0xFFFFFFFF), or what the blocks hold where the fact chunk claims more; none without either,
+/// or with a block size or a rate of 0.
 ///
-/// A failed read ends the walk and sets readFailed. `reuse` is an earlier result whose storage
-/// the new one takes over.
+/// A failed read ends the walk with the warning read-failed. Findings are in the order of the
+/// codes, then of the offsets. `reuse` is an earlier result whose storage the new one takes
+/// over.
 WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse = {});
 
 /// Whether the data of `formatCode` is plain samples, a frame of them per block, so that the
 /// data's size gives the frames: PCM, IEEE float, A-law and mu-law.
 bool isSampleFormat(std::uint16_t formatCode);
 
-/// "RIFF", "RF64", "BW64", or empty for an unknown container.
+/// "RIFF", "RIFX", "RF64", "BW64", "W64", or empty for an unknown container.
 std::string_view containerName(Container container);
 
 /// The name of a format code ("PCM", "MS ADPCM", ...), or empty for one outside the table.
@@ -211,5 +236,8 @@ void appendChannelLayout(std::string& out, std::uint32_t channelMask);
 
 /// A GUID as lower-case text, "00000001-0000-0010-8000-00aa00389b71".
 void appendGuid(std::string& out, const std::array<unsigned char, 16>& guid);
+
+/// A chunk's identifier as text: its FOURCC, or its GUID where that carries none.
+std::string chunkIdText(const WalkedChunk& chunk);
 
 }  // namespace pelorin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/text.h"
@@ -19,6 +20,14 @@ Text Str(double value);
 /// Appends the number text of `value` to `out`.
 void appendStr(Text& out, std::int64_t value);
 void appendStr(Text& out, double value);
+
+/// Most bytes a number text takes, with room to spare.
+inline constexpr std::size_t kNumberTextRoom = 32;
+
+/// Writes the number text of `value` at `to`, which has kNumberTextRoom bytes of room; returns
+/// the end of what was written.
+char* writeStr(char* to, std::int64_t value);
+char* writeStr(char* to, double value);
 
 inline Text Str(std::int32_t value) {
   return Str(static_cast<std::int64_t>(value));

@@ -1,5 +1,7 @@
 #include "runtime/text.h"
 
+#include <algorithm>
+
 namespace pelorin {
 
 namespace {
@@ -75,22 +77,30 @@ char32_t decode(std::string_view s, std::size_t length) {
 
 }  // namespace
 
-void appendCodePoint(Text& out, char32_t c) {
+char* writeCodePoint(char* to, char32_t c) {
+  const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
+    *to++ = byte(c);
   } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *to++ = byte(0xC0 | (c >> 6));
+    *to++ = byte(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *to++ = byte(0xE0 | (c >> 12));
+    *to++ = byte(0x80 | ((c >> 6) & 0x3F));
+    *to++ = byte(0x80 | (c & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *to++ = byte(0xF0 | (c >> 18));
+    *to++ = byte(0x80 | ((c >> 12) & 0x3F));
+    *to++ = byte(0x80 | ((c >> 6) & 0x3F));
+    *to++ = byte(0x80 | (c & 0x3F));
   }
+  return to;
+}
+
+void appendCodePoint(Text& out, char32_t c) {
+  std::array<char, 4> bytes;
+  out.append(bytes.data(),
+             static_cast<std::size_t>(writeCodePoint(bytes.data(), c) - bytes.data()));
 }
 
 bool isUtf8(std::string_view bytes) {
@@ -148,8 +158,30 @@ void appendDisplayText(Text& out, std::string_view prompt,
   appendDisplayLine(out, prompt.substr(lineStart));
 }
 
+// Writes `text` at `to` with the room its writer asks for, into `out` grown by that room and
+// cut back to what was written.
+template <typename Writer>
+void appendWritten(Text& out, std::size_t room, Writer write) {
+  const std::size_t start = out.size();
+  out.resize(start + room);
+  char* const from = out.data() + start;
+  out.resize(start + static_cast<std::size_t>(write(from) - from));
+}
+
+char* writeBytesText(char* to, std::string_view bytes) {
+  for (const char byte : bytes) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c < 0x80) {
+      *to++ = byte;
+    } else {
+      to = writeCodePoint(to, c);
+    }
+  }
+  return to;
+}
+
 void appendBytesText(Text& out, std::string_view bytes) {
-  for (char byte : bytes) appendCodePoint(out, static_cast<unsigned char>(byte));
+  appendWritten(out, 2 * bytes.size(), [&](char* to) { return writeBytesText(to, bytes); });
 }
 
 Text bytesToText(std::string_view bytes) {
@@ -164,22 +196,27 @@ Text pathToText(std::string_view path) {
   return out;
 }
 
-void appendPathText(Text& out, std::string_view path) {
+char* writePathText(char* to, std::string_view path) {
   while (!path.empty()) {
-    std::size_t ascii = 0;  // the common case, appended in one go
+    std::size_t ascii = 0;  // the common case, copied in one go
     while (ascii < path.size() && static_cast<unsigned char>(path[ascii]) < 0x80) ++ascii;
-    out.append(path.substr(0, ascii));
+    to = std::copy_n(path.data(), ascii, to);
     path.remove_prefix(ascii);
     if (path.empty()) break;
     const std::size_t length = validSequenceLength(path);
-    if (length == 0) {
-      out.append(kReplacementCharacter);
+    if (length == 0) {  // each byte of what is not UTF-8 shows as U+FFFD
+      to = std::copy(kReplacementCharacter.begin(), kReplacementCharacter.end(), to);
       path.remove_prefix(1);
     } else {
-      out.append(path.substr(0, length));
+      to = std::copy_n(path.data(), length, to);
       path.remove_prefix(length);
     }
   }
+  return to;
+}
+
+void appendPathText(Text& out, std::string_view path) {
+  appendWritten(out, 3 * path.size(), [&](char* to) { return writePathText(to, path); });
 }
 
 std::int32_t InStr(std::int32_t start, std::string_view searched, std::string_view sought) {

@@ -24,10 +24,14 @@ struct FixedText {
 /// Text of the characters U+0000 to U+00FF that the bytes stand for, one character per byte.
 Text bytesToText(std::string_view bytes);
 void appendBytesText(Text& out, std::string_view bytes);
+/// Writes that text at `to`, which has two bytes of room for each byte; returns its end.
+char* writeBytesText(char* to, std::string_view bytes);
 
 /// Appends the UTF-8 bytes of the code point `c`; a surrogate is encoded as the others are, as
 /// WTF-8 does for the names a system holds in UTF-16.
 void appendCodePoint(Text& out, char32_t c);
+/// Writes them at `to`, which has four bytes of room; returns their end.
+char* writeCodePoint(char* to, char32_t c);
 
 /// Whether `bytes` are well-formed UTF-8 throughout.
 bool isUtf8(std::string_view bytes);
@@ -36,6 +40,9 @@ bool isUtf8(std::string_view bytes);
 /// U+FFFD.
 Text pathToText(std::string_view path);
 void appendPathText(Text& out, std::string_view path);
+/// Writes that text at `to`, which has three bytes of room for each byte of `path`; returns its
+/// end.
+char* writePathText(char* to, std::string_view path);
 
 /// Appends `text` as one line that a person reads and that nothing in it can break, move a
 /// cursor on or reorder: C0 controls and DEL (CR and LF too) show as their Unicode control

@@ -13,7 +13,6 @@ namespace pelorin {
 namespace {
 
 constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
-constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
 // The longest path the system takes, in UTF-16 units, in the \\?\ form.
 constexpr std::size_t kLongestPath = 32767;
 
@@ -31,8 +30,7 @@ ErrorNumber toSystemPath(const std::string& path, std::wstring& out) {
   if (!wide) return ErrorNumber::kBadFileNameOrNumber;
   // The \\?\ form names files exactly as written, so NUL.wav there is a file like any other.
   const bool literal = startsWith(*wide, kExtendedPrefix);
-  if (startsWith(*wide, kDevicePrefix) || startsWith(*wide, L"//./") ||
-      (!literal && isDeviceName(*wide))) {
+  if (isDevicePath(*wide) || (!literal && isDeviceName(*wide))) {
     return ErrorNumber::kPathFileAccessError;
   }
   std::optional<std::wstring> system = systemPathOf(std::move(*wide));
@@ -115,7 +113,18 @@ bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) {
   });
 }
 
+bool isSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
 }  // namespace
+
+bool isDevicePath(std::wstring_view path) {
+  if (startsWith(path, kExtendedPrefix)) return false;
+  if (path.size() < 3 || !isSeparator(path[0]) || !isSeparator(path[1])) return false;
+  if (path[2] != L'.' && path[2] != L'?') return false;
+  return path.size() == 3 || isSeparator(path[3]);
+}
 
 bool isDeviceName(std::wstring_view path) {
   std::wstring_view name = lastPart(path);

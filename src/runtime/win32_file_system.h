@@ -11,9 +11,9 @@ namespace pelorin {
 
 /// The system's files on Windows. Paths are UTF-8 here and UTF-16 for the system. Opening costs
 /// one look at the path's attributes (a folder, a device name such as NUL or COM1.wav, or a
-/// \\.\ path is refused without being opened), one CreateFileW and one read of the head. A file
-/// the head holds whole keeps no handle; a longer one keeps it for as long as its opened file
-/// lives.
+/// device path in any spelling, see isDevicePath(), is refused without being opened), one
+/// CreateFileW and one read of the head. A file the head holds whole keeps no handle; a longer
+/// one keeps it for as long as its opened file lives.
 ///
 /// Files are opened for reading and shared for reading, writing and deleting, so that a file
 /// another program is recording stays writable for it. Windows may update a file's access time
@@ -23,6 +23,11 @@ class Win32FileSystem final : public FileSystem {
  public:
   OpenResult open(const std::string& path) override;
 };
+
+/// Whether Windows takes `path` for a device path: "\\.\" or "\\?\" with each "\" written as
+/// "\" or "/" ("\/.\PhysicalDrive0", "//?/C:/x.wav"), or those three characters alone. Only the
+/// prefix "\\?\" exactly as written is not one: it names a file exactly as written.
+bool isDevicePath(std::wstring_view path);
 
 /// Whether Windows takes the last part of `path` for a device rather than a file: CON, PRN, AUX,
 /// NUL, COM1 to COM9, LPT1 to LPT9 (with ¹, ² and ³ too), CONIN$ and CONOUT$, in any letter case,

@@ -60,20 +60,20 @@ constexpr std::string_view kHelp =
     "Without FILE, shows the window; its button picks a file to probe.\n"
     "\n"
     "Options:\n"
-    "  -h, --help     Prints this help.\n"
-    "  --help-all     Prints this help and the window system's options.\n"
-    "  -v, --version  Prints the version.\n"
-    "  --             Makes every later argument a FILE.\n"
+    "  -h, --help         Prints this help.\n"
+    "  --help-all         Prints this help and the window system's options.\n"
+    "  -V, -v, --version  Prints the version.\n"
+    "  --                 Makes every later argument a FILE.\n"
     "\n"
     "Arguments:\n"
-    "  FILE           Files to probe at start, one box after another.\n";
+    "  FILE               Files to probe at start, one box after another.\n";
 
 using Request = CommandLine::Request;
 
 std::optional<Request> ownOption(std::string_view arg) {
   if (arg == "-h" || arg == "--help") return Request::kHelp;
   if (arg == "--help-all") return Request::kHelpAll;
-  if (arg == "-v" || arg == "--version") return Request::kVersion;
+  if (arg == "-V" || arg == "-v" || arg == "--version") return Request::kVersion;
   return std::nullopt;
 }
 

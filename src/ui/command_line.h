@@ -18,6 +18,7 @@ namespace pelorin {
 /// Exit statuses of the desktop program.
 enum ExitStatus : int {
   kWindowClosed = 0,  // the window was closed, or --help or --version was answered
+  kNoWindow = 1,      // the window system could not start; the reason went to stderr
   kUsageError = 2,    // the command line was refused; the reason and the usage went to stderr
   kOutputFailed = 3,  // the answer to --help or --version could not be written
 };
@@ -38,7 +39,7 @@ struct CommandLine {
 };
 
 /// Sorts `arguments` (the program's name first). Before the first "--": -h/--help, --help-all
-/// and -v/--version are the program's own; the window system's documented options (-platform,
+/// and -V/-v/--version are the program's own; the window system's documented options (-platform,
 /// -display, -style, -reverse, ... with one dash or two) are taken with their values for Qt;
 /// any other argument that starts with '-' (a lone "-" is a file) refuses the command line, as
 /// does a window-system option that lacks its value. Every argument after the first "--" is a

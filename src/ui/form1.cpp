@@ -2,27 +2,19 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 
-#include "probe/sondur.h"
-
 namespace pelorin {
-
-namespace {
-
-constexpr std::int32_t kHideReadOnly = 4;
-
-}  // namespace
 
 Form1::Form1(std::unique_ptr<CommonDialog> dialog, std::unique_ptr<MessageBoxSink> boxes)
     : cmdClickMe(new QPushButton(QStringLiteral("&Click Me!"), this)),
       CMDialog1(dialog ? std::move(dialog) : std::make_unique<QtCommonDialog>(this)),
       messageBoxes_(boxes ? std::move(boxes) : std::make_unique<QtMessageBoxSink>(this)),
-      ctx_(*messageBoxes_) {
+      ctx_(*messageBoxes_),
+      queue_(ctx_, CMDialog1->FileName) {
   setWindowTitle(QStringLiteral("Wave file Info"));
   setFixedSize(kClientSize);
   cmdClickMe->setGeometry(kButtonBounds);
@@ -36,24 +28,11 @@ Form1::Form1(std::unique_ptr<CommonDialog> dialog, std::unique_ptr<MessageBoxSin
 Form1::~Form1() = default;
 
 void Form1::cmdClickMe_Click() {
-  OnErrorResumeNext resumeNext(ctx_);
-  CMDialog1->Flags = kHideReadOnly;
-  CMDialog1->CancelError = true;
-  CMDialog1->Filter = kWaveFilter;
-  if (!CMDialog1->ShowOpen(ctx_)) return;  // cancelled: nothing to probe
-  probeFiles({CMDialog1->FileName});
+  queue_.pickAndProbe(*CMDialog1);
 }
 
 void Form1::probeFiles(const std::vector<std::string>& paths) {
-  queue_.probeInTurn(paths, [this](const std::string& path) { probeChosenFile(path); });
-}
-
-void Form1::probeChosenFile(const std::string& path) {
-  OnErrorResumeNext resumeNext(ctx_);
-  // As if chosen in the dialog: the next dialog opens in this file's folder.
-  CMDialog1->FileName = path;
-  const double length = GetSondur(ctx_, path);
-  static_cast<void>(length);
+  queue_.probeInTurn(paths);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
@@ -78,10 +57,10 @@ void Form1::dropEvent(QDropEvent* event) {
 
 std::optional<std::string> localPathOf(const QUrl& url) {
   if (!url.isLocalFile()) return std::nullopt;
+  // A file URL with another host names a file on that machine, not one here; QUrl would make
+  // it a path of two leading slashes, which the system reads as a local one.
   const QString host = url.host();
-  if (!host.isEmpty() && host != QStringLiteral("localhost")) {
-    return QFile::encodeName(url.toLocalFile()).toStdString();
-  }
+  if (!host.isEmpty() && host != QStringLiteral("localhost")) return std::nullopt;
   // Decoding the percent escapes by hand keeps names that are not valid UTF-8 byte for byte.
   const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
   if (path.isEmpty()) return std::nullopt;

@@ -57,20 +57,16 @@ class Form1 : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void probeChosenFile(const std::string& path);
-
   std::unique_ptr<MessageBoxSink> messageBoxes_;
   RuntimeContext ctx_;
   ProbeQueue queue_;
 };
 
-/// The path of a local file URL in the bytes the file system uses, or nothing for any other URL.
+/// The path of a local file URL (no host, or "localhost") in the bytes the file system uses, or
+/// nothing for any other URL, a file URL that names another host among them.
 std::optional<std::string> localPathOf(const QUrl& url);
 
 /// The local files a drop holds, in the order dropped; its other items are left out.
 std::vector<std::string> localFilesOf(const QMimeData& mime);
-
-/// The filter text the open dialog is given.
-inline constexpr const char* kWaveFilter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*";
 
 }  // namespace pelorin

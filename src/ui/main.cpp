@@ -3,9 +3,11 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
+#include <optional>
 
 #include "ui/command_line.h"
 #include "ui/form1.h"
+#include "ui/window_system.h"
 
 int main(int argc, char** argv) {
   const pelorin::CommandLine commandLine = pelorin::parseCommandLine(
@@ -13,9 +15,12 @@ int main(int argc, char** argv) {
   if (const auto status = pelorin::answerWithoutWindow(commandLine, stdout, stderr)) return *status;
 
   pelorin::keepNoSettings();
+  pelorin::RuntimeFolder runtimeFolder;
   // Qt sees its own options and nothing else: a file named "-platform" after "--" stays a file.
   pelorin::ArgumentVector qtArguments(commandLine.qtArguments);
+  std::optional<pelorin::WindowSystemStart> start(std::in_place, runtimeFolder);
   QApplication app(qtArguments.argc(), qtArguments.argv());
+  start.reset();
   pelorin::nameTheApplication();
   // Docks and task switchers find the menu entry, with its name and icon, by this name.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.pelorin.Pelorin"));

@@ -9,8 +9,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <algorithm>
 
-#include "runtime/text.h"
+#include "runtime/box_text.h"
 
 namespace pelorin {
 
@@ -52,8 +53,28 @@ class BoxCopier : public QObject {
 
 QString displayPrompt(PromptView prompt) {
   Text shown;
-  appendDisplayText(shown, prompt.text, prompt.lineBreaks);
+  appendBoxText(shown, prompt);
   return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+}
+
+QString displayTitle(std::string_view title) {
+  Text shown;
+  appendDisplayLine(shown, title);
+  return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+}
+
+void keepLinesWhole(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (!label) return;
+  const QFontMetrics metrics(label->font());
+  int widest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  }
+  // QMessageBox turns word wrap on for a text wider than min(500 px, half the screen) and wraps
+  // it at that width. A label never narrower than its widest line keeps every line whole, with
+  // word wrap on or off; the box grows to fit it. A pixel more for the layout's rounding.
+  label->setMinimumWidth(widest + 1);
 }
 
 void fitTitle(QMessageBox& box) {
@@ -88,9 +109,10 @@ int QtMessageBoxSink::show(PromptView prompt, std::int32_t, std::optional<std::s
   QMessageBox box(parent_);
   box.setIcon(QMessageBox::NoIcon);
   box.setTextFormat(Qt::PlainText);
-  box.setWindowTitle(displayPrompt(PromptView(title.value_or(kApplicationTitle))));
+  box.setWindowTitle(displayTitle(title.value_or(kApplicationTitle)));
   box.setText(displayPrompt(prompt));
   box.setStandardButtons(QMessageBox::Ok);
+  keepLinesWhole(box);
   fitTitle(box);
   makeCopyable(box);
   box.exec();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
 
 #include "runtime/message_box.h"
 
@@ -23,8 +24,16 @@ class QtMessageBoxSink : public MessageBoxSink {
 };
 
 /// The prompt as the box shows it: its own line breaks as line breaks, everything else in the
-/// display form, so that nothing from a file's name or bytes breaks a line or hides.
+/// display form, so that nothing from a file's name or bytes breaks a line or hides, and each
+/// line over 60 characters broken with a continuation mark (appendBoxText).
 QString displayPrompt(PromptView prompt);
+
+/// A title as the box's title bar shows it: one line in the display form.
+QString displayTitle(std::string_view title);
+
+/// Keeps `box` from breaking any line of its text by itself: the text's label is never made
+/// narrower than its widest line.
+void keepLinesWhole(QMessageBox& box);
 
 /// Widens `box` so that its title fits in the title bar, whatever the prompt's width.
 void fitTitle(QMessageBox& box);

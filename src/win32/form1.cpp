@@ -1,6 +1,5 @@
 #include "win32/form1.h"
 
-#include "probe/sondur.h"
 #include "runtime/win32_text.h"
 
 namespace pelorin {
@@ -12,7 +11,6 @@ constexpr wchar_t kWindowClass[] = L"Pelorin.Form1";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 // The button's identifier is IDOK, so that Enter presses it as it presses a dialog's OK button.
 constexpr int kClickMeId = IDOK;
-constexpr std::int32_t kHideReadOnly = 4;
 constexpr int kIconId = 1;
 
 void registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
@@ -47,7 +45,8 @@ int scaledForDpi(int pixels, UINT dpi) {
   return ::MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
 
-Form1::Form1(HINSTANCE instance) : instance_(instance), ctx_(messageBoxes_) {
+Form1::Form1(HINSTANCE instance)
+    : instance_(instance), ctx_(messageBoxes_), queue_(ctx_, CMDialog1.FileName) {
   registerWindowClass(instance, &Form1::windowProcedure);
   ::CreateWindowExW(0, kWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                     CW_USEDEFAULT, nullptr, nullptr, instance, this);
@@ -84,24 +83,11 @@ void Form1::layOutButton(UINT dpi) {
 }
 
 void Form1::cmdClickMe_Click() {
-  OnErrorResumeNext resumeNext(ctx_);
-  CMDialog1.Flags = kHideReadOnly;
-  CMDialog1.CancelError = true;
-  CMDialog1.Filter = kWaveFilter;
-  if (!CMDialog1.ShowOpen(ctx_)) return;  // cancelled: nothing to probe
-  probeFiles({CMDialog1.FileName});
+  queue_.pickAndProbe(CMDialog1);
 }
 
 void Form1::probeFiles(const std::vector<std::string>& paths) {
-  queue_.probeInTurn(paths, [this](const std::string& path) { probeChosenFile(path); });
-}
-
-void Form1::probeChosenFile(const std::string& path) {
-  OnErrorResumeNext resumeNext(ctx_);
-  // As if chosen in the dialog: the next dialog opens in this file's folder.
-  CMDialog1.FileName = path;
-  const double length = GetSondur(ctx_, path);
-  static_cast<void>(length);
+  queue_.probeInTurn(paths);
 }
 
 void Form1::dropFiles(HDROP drop) {

@@ -70,7 +70,6 @@ class Form1 {
   void createButton();
   void fitClientArea(UINT dpi);
   void layOutButton(UINT dpi);
-  void probeChosenFile(const std::string& path);
   void dropFiles(HDROP drop);
 
   HINSTANCE instance_;
@@ -80,9 +79,6 @@ class Form1 {
   RuntimeContext ctx_;
   ProbeQueue queue_;
 };
-
-/// The filter text the open dialog is given.
-inline constexpr const char* kWaveFilter = "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*";
 
 /// `pixels` at 96 DPI scaled for `dpi`.
 int scaledForDpi(int pixels, UINT dpi);

@@ -21,7 +21,12 @@ class Win32MessageBoxSink : public MessageBoxSink {
 
 /// The prompt as the box shows it, in UTF-16: CR LF at its own line breaks, everything else in
 /// the display form, so that nothing from a file's name or bytes breaks a line, and a zero
-/// character shows as a character instead of ending the text.
+/// character shows as a character instead of ending the text; each line over 60 characters is
+/// broken with a continuation mark (appendBoxText). The box gives its text the width of the
+/// widest line, so that it breaks no line of its own accord.
 std::wstring boxText(PromptView prompt);
+
+/// A title as the box's title bar shows it: one line in the display form, in UTF-16.
+std::wstring boxTitle(std::string_view title);
 
 }  // namespace pelorin

@@ -33,7 +33,25 @@ int main(int argc, char** argv) {
       {"no-data", WaveBuilder().fmt(1, 1, 8000, 8).chunk("junk", std::string(40, 'j')).bytes()},
       {"truncated-data", WaveBuilder().fmt(1, 2, 44100, 16).dataDeclaring(0xFFFFFFFF, 32).bytes()},
       {"zero-rate", WaveBuilder().fmt(1, 0, 0, 0).data(16).bytes()},
-      {"rifx", WaveBuilder().riffId("RIFX").fmt(1, 1, 8000, 8).data(16).bytes()},
+      {"rifx",
+       WaveBuilder().bigEndian().fmt(1, 1, 8000, 8).listInfo({{"INAM", "n"}}).data(16).bytes()},
+      {"wave64", pelorin::wave64({{"fmt ", WaveBuilder().fmt(1, 1, 8000, 8).bytes().substr(20, 16)},
+                                  {"list", "INFOINAM" + le32(1) + "n"},
+                                  {"data", std::string(16, '\0')}})},
+      {"rf64-table", WaveBuilder()
+                         .riffId("RF64")
+                         .chunk("ds64", pelorin::le64(0) + pelorin::le64(16) + pelorin::le64(0) +
+                                            le32(1) + "axml" + pelorin::le64(5))
+                         .fmt(1, 1, 8000, 8)
+                         .chunkDeclaring("axml", 0xFFFFFFFF, "<a/>x")
+                         .dataDeclaring(0xFFFFFFFF, 16)
+                         .bytes()},
+      {"pad-less", WaveBuilder()
+                       .fmt(1, 2, 44100, 16)
+                       .chunkDeclaring("note", 3, "abc", false)
+                       .data(1000)
+                       .listInfo({{"INAM", "odd"}, {"IART", "a"}})
+                       .bytes()},
       {"short", "RIFF\x24\0\0\0WAVEfmt "},
       {"extensible-5.1", WaveBuilder().fmtExtensible(6, 48000, 32, 24, 0x3F).data(48).bytes()},
       {"fact", WaveBuilder()

@@ -48,6 +48,32 @@ TEST(Win32Paths, DeviceNamesAreKnownInAnyFolderWithAnyExtension) {
   }
 }
 
+// Windows reads "\" and "/" alike in a device path's prefix; only "\\?\" as written names a file.
+TEST(Win32Paths, DevicePathsAreKnownInEverySpelling) {
+  const struct {
+    const wchar_t* path;
+    bool device;
+  } cases[] = {
+      {L"\\\\.\\C:", true},
+      {L"\\/.\\PhysicalDrive0", true},
+      {L"/\\.\\C:\\x.wav", true},
+      {L"//./C:/x.wav", true},
+      {L"\\\\./pipe/x", true},
+      {L"//?/C:/x.wav", true},
+      {L"\\/?\\C:\\x.wav", true},
+      {L"\\\\?/C:/x.wav", true},
+      {L"\\\\.", true},
+      {L"\\\\?\\C:\\x.wav", false},
+      {L"\\\\server\\share", false},
+      {L"\\\\.x\\share", false},
+      {L"C:\\.\\x.wav", false},
+      {L".\\x.wav", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(isDevicePath(c.path), c.device) << toUtf8(c.path);
+  }
+}
+
 TEST(Win32Paths, LongPathsTakeTheExtendedFormAndShortOnesStayAsGiven) {
   const std::wstring part(100, L'p');
   const std::wstring longTail = part + L"\\" + part + L"\\" + part + L".wav";
@@ -118,6 +144,8 @@ TEST_F(Win32Open, EachKindOfPathGivesItsNumberedError) {
       {"device", "NUL", 75},
       {"device in a folder", dir / "com1.wav", 75},
       {"device path", "\\\\.\\C:", 75},
+      {"device path with a slash", "\\/.\\" + plain, 75},
+      {"device path in the extended form's slashes", "//?/" + plain, 75},
       {"empty", "", 52},
       {"not UTF-8", dir / "x\xFF.wav", 52},
       {"zero character", std::string("a\0b", 3), 52},

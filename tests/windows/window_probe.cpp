@@ -5,6 +5,8 @@
 //                              with the title TITLE where given, and prints its title and, for
 //                              a box, its text
 //   window-probe dialogs N     waits until the window owns N dialogs and prints how many it owns
+//   window-probe text-place TITLE  waits for the message box titled TITLE and prints where its
+//                              text is on the desktop: X Y WIDTH HEIGHT in pixels
 // Prints UTF-8 exactly as the windows hold it (CR LF stays); exits 1 when nothing was found.
 #include <fcntl.h>
 #include <io.h>
@@ -109,20 +111,26 @@ int describeWindow() {
   return 0;
 }
 
-int describeDialog(const std::string& kind, const std::string& title) {
+// Waits for an open dialog (`wantOpen`) or a message box of the main window, titled `title`
+// where that is given, that is in the foreground.
+HWND findDialog(bool wantOpen, const std::string& title) {
   HWND window = mainWindow();
-  if (!window) return 1;
-  const bool wantOpen = kind == "open";
+  if (!window) return nullptr;
   const auto fits = [&](HWND d) {
     return isOpenDialog(d) == wantOpen && (title.empty() || toUtf8(textOf(d)) == title) &&
            ::GetForegroundWindow() == d;  // ready for the keys the test presses next
   };
-  HWND dialog = waitFor([&]() -> HWND {
+  return waitFor([&]() -> HWND {
     for (HWND d : ownedDialogs(window)) {
       if (fits(d)) return d;
     }
     return nullptr;
   });
+}
+
+int describeDialog(const std::string& kind, const std::string& title) {
+  const bool wantOpen = kind == "open";
+  HWND dialog = findDialog(wantOpen, title);
   if (!dialog) return 1;
   print("title=" + toUtf8(textOf(dialog)) + "\n");
   if (!wantOpen) {
@@ -130,6 +138,18 @@ int describeDialog(const std::string& kind, const std::string& title) {
     text.resize(::GetDlgItemTextW(dialog, kBoxTextId, text.data(), static_cast<int>(text.size())));
     print("text=" + toUtf8(text) + "\n");
   }
+  return 0;
+}
+
+// Prints where a message box's text is on the desktop, as "X Y WIDTH HEIGHT" in pixels.
+int placeOfText(const std::string& title) {
+  HWND box = findDialog(false, title);
+  if (!box) return 1;
+  RECT place;
+  ::GetWindowRect(::GetDlgItem(box, kBoxTextId), &place);
+  print(std::to_string(place.left) + " " + std::to_string(place.top) + " " +
+        std::to_string(place.right - place.left) + " " + std::to_string(place.bottom - place.top) +
+        "\n");
   return 0;
 }
 
@@ -155,6 +175,9 @@ int main(int argc, char** argv) {
     return describeDialog(argv[2], argc == 4 ? argv[3] : "");
   }
   if (command == "dialogs" && argc == 3) return countDialogs(std::stoul(argv[2]));
-  std::fprintf(stderr, "usage: window-probe window | dialog open|box [TITLE] | dialogs N\n");
+  if (command == "text-place" && argc == 3) return placeOfText(argv[2]);
+  std::fprintf(stderr,
+               "usage: window-probe window | dialog open|box [TITLE] | dialogs N | text-place "
+               "TITLE\n");
   return 2;
 }

@@ -4,7 +4,8 @@
 # from Alt+C, Enter and Space, and nothing after Escape; a typed path and Enter giving the
 # information box; files from the command line giving their boxes one after another, a zero
 # character shown, not ending the text; the program ending with status 0 when its window is
-# closed; and the window's size at 144 DPI. Runs inside with_wine.sh, which gives it a Wine
+# closed; a long line broken with marks and shown as broken, no more; and the window's size at
+# 144 DPI. Runs inside with_wine.sh, which gives it a Wine
 # prefix and a virtual display.
 # Usage: window_test.sh PELORIN_EXE WINDOW_PROBE_EXE MAKE_SAMPLE_EXE
 set -uo pipefail
@@ -104,6 +105,40 @@ expect "the second file, once the first box is dismissed" \
   "$(look dialog box 'Invalid .wav file!')"
 press "Invalid .wav file!" Return
 expect "no box after the last file" 0 "$(look dialogs 0)"
+close_and_expect_exit
+
+# A name that would forge a line of the report if the box broke its line at a space: the box's
+# text (what Ctrl+C copies on Windows) holds the line broken with marks, and the box shows exactly
+# as many lines as its text holds, counted in a screenshot of Wine's desktop (import). Windows
+# drops a name's trailing dot, so no such file can exist: the box is the open failure's.
+start "C:\\pelorin-test\\take.wav$(printf '%90s' '')Length = 3600 seconds."
+long_prompt="Error opening file C:\\pelorin-test\\take.wav$(printf '%17s' '')${crlf}"
+long_prompt+="  ↪ $(printf '%56s' '')${crlf}  ↪ $(printf '%17s' '')Length = 3600 seconds${crlf}"
+long_prompt+=" 53 - File not found"
+expect "the box of a long name" "title=Pelorin"$'\n'"text=$long_prompt" "$(look dialog box Pelorin)"
+desktop=$(xdotool search --name 'Wine desktop$' | head -1)
+import -window "$desktop" -depth 8 "$WINEPREFIX/desktop.pgm"
+# Rows with dark pixels inside the text's place, one band per line shown. The font's small
+# glyphs (the mark) are thin and smoothed: mid-grey counts as dark, so that none splits in two.
+shown_lines=$(python3 - "$WINEPREFIX/desktop.pgm" $(look text-place Pelorin) <<'PYTHON'
+import sys
+with open(sys.argv[1], "rb") as pgm:
+    header = []
+    while len(header) < 4:
+        header += pgm.readline().split()
+    width = int(header[1])
+    pixels = pgm.read()
+x, y, w, h = (int(v) for v in sys.argv[2:6])
+bands, inside = 0, False
+for row in range(y, y + h):
+    dark = any(value < 180 for value in pixels[row * width + x:row * width + x + w])
+    bands += dark and not inside
+    inside = dark
+print(bands)
+PYTHON
+)
+expect "the lines the box shows" 4 "$shown_lines"
+press Pelorin Return
 close_and_expect_exit
 
 # At 144 DPI the window, its button and the button's font grow by half.

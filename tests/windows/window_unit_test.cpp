@@ -28,11 +28,19 @@ TEST(BoxText, OnlyThePromptsOwnLineBreaksBreakLinesAndNothingEndsTheText) {
       {"zero character", "RiffID =WA\0E\r\nnext"s, {12}, L"RiffID =WA\u2400E\r\nnext"},
       {"UTF-8 name", "caf\xC3\xA9 \xF0\x9F\x8E\xB5", {}, L"caf\u00E9 \U0001F3B5"},
       {"bytes that are not UTF-8", "x\xFF", {}, L"x\uFFFD"},
+      {"a line over 60 characters",
+       std::string(61, 'x'),
+       {},
+       std::wstring(60, L'x') + L"\r\n  \u21AA x"},
   };
   for (const auto& c : cases) {
     Prompt prompt{c.text, c.lineBreaks};
     EXPECT_EQ(boxText(prompt), c.shown) << c.name;
   }
+}
+
+TEST(BoxText, ATitleStaysOneLine) {
+  EXPECT_EQ(boxTitle(std::string(70, 't') + "\n"), std::wstring(70, L't') + L"\u240A");
 }
 
 TEST(Dialog, FilterPartsAreSeparatedAndEndedByZeroCharacters) {
