@@ -30,6 +30,7 @@ void FileOpen(RuntimeContext& ctx, std::int16_t number, const std::string& path,
   file.opened = std::move(opened);
   file.mode = mode;
   file.position = 0;
+  file.readFailed = false;
   file.path.assign(path);
 }
 
@@ -76,6 +77,11 @@ bool getInto(RuntimeContext& ctx, std::int16_t number, char* out, std::size_t le
     ctx.raise(ErrorNumber::kBadFileMode);
     return false;
   }
+  // A device that failed once is not asked again.
+  if (file->readFailed) {
+    ctx.raise(ErrorNumber::kDeviceIoError);
+    return false;
+  }
   // Read into room of our own first: a read that fails halfway must not change `out`.
   char small[128];
   std::vector<char> large;
@@ -85,6 +91,7 @@ bool getInto(RuntimeContext& ctx, std::int16_t number, char* out, std::size_t le
     staging = large.data();
   }
   if (!file->opened->read(file->position, staging, length)) {
+    file->readFailed = true;
     ctx.raise(ErrorNumber::kDeviceIoError);
     return false;
   }

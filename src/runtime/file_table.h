@@ -21,6 +21,7 @@ struct OpenFile {
   std::optional<OpenedFile> opened;  // empty while the number is not open
   OpenMode mode = OpenMode::kInput;
   std::int64_t position = 0;  // offset of the next read, from 0
+  bool readFailed = false;    // a read failed: every later one fails the same way
   std::string path;           // the path it was opened by
 };
 

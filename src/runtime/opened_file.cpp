@@ -27,12 +27,12 @@ OpenedFile OpenedFile::readHead(FileKind kind, std::int64_t length,
 }
 
 bool OpenedFile::read(std::int64_t offset, char* out, std::size_t count) {
-  if (failed_) return false;
   std::size_t done = 0;
   if (offset < static_cast<std::int64_t>(headLength_)) {
     done = std::min(count, headLength_ - static_cast<std::size_t>(offset));
     std::memcpy(out, head_.get() + offset, done);
   }
+  if (done < count && failed_) return false;
   if (done < count && rest_) {
     const std::int64_t got =
         rest_->read(offset + static_cast<std::int64_t>(done), out + done, count - done);

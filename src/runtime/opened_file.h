@@ -46,7 +46,8 @@ class FileHandle {
 /// What one open of a file found: its kind, its length, the head it read and, where the file is
 /// longer than the head, the handle that reads the rest. A value: whoever holds it owns the
 /// handle, which closes with it. Reads inside the head come from memory. After a read fails, no
-/// further read reaches the device: each fails at once, so that a failing disk is asked once.
+/// further read reaches the device: a read that needs it fails at once, so that a failing disk
+/// is asked once.
 class OpenedFile final : public ByteSource {
  public:
   /// Reads the head of the file that `handle` opened, `length` bytes long by the system's
@@ -71,7 +72,7 @@ class OpenedFile final : public ByteSource {
   std::unique_ptr<char[]> head_;
   std::size_t headLength_ = 0;        // bytes of head_ the file filled
   std::unique_ptr<FileHandle> rest_;  // null when the head holds the whole file
-  bool failed_ = false;               // a read failed: no further read is made
+  bool failed_ = false;               // a read failed: no further read reaches the device
 };
 
 }  // namespace pelorin
