@@ -825,6 +825,8 @@ void UiTest::theWindowSystemsFailureIsExplained() {
 
 void UiTest::qtGetsARuntimeFolderOfItsOwnRemovedAtTheEnd() {
   const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+  const std::optional<QByteArray> tmpdirBefore =
+      qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
   testing::TempDir temporary;
   qputenv("TMPDIR", QByteArray::fromStdString(temporary.path()));
   qunsetenv("XDG_RUNTIME_DIR");
@@ -845,7 +847,11 @@ void UiTest::qtGetsARuntimeFolderOfItsOwnRemovedAtTheEnd() {
   QCOMPARE(none.path(), std::string());
   QCOMPARE(qgetenv("XDG_RUNTIME_DIR"), QByteArray::fromStdString(made));
   qputenv("XDG_RUNTIME_DIR", before);
-  qunsetenv("TMPDIR");
+  if (tmpdirBefore) {
+    qputenv("TMPDIR", *tmpdirBefore);
+  } else {
+    qunsetenv("TMPDIR");
+  }
 }
 
 QTEST_MAIN(UiTest)
