@@ -203,8 +203,9 @@ bool visit(Walk& walk, ChunkHeader& chunk) {
   if (chunk.named && idOf(chunk) == "data") {
     if (!takeData(walk, chunk, first)) return false;
   } else {
-    warnIf(d, chunk.bodySize > room, Warning::kChunkRunsPastEnd, chunk.offset, chunkIdText(chunk),
-           room, chunk.bodySize);
+    if (chunk.bodySize > room) {
+      d.warn(Warning::kChunkRunsPastEnd, chunk.offset, chunkIdText(chunk), room, chunk.bodySize);
+    }
     if (first && chunk.named) readBodyOf(walk.reader, chunk, d, walk.found);
   }
   if (chunk.bodySize > room) return false;
