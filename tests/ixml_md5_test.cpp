@@ -4,17 +4,13 @@
 #include "probe/details.h"
 #include "runtime/md5.h"
 #include "runtime/memory_file_system.h"
+#include "support.h"
 #include "wave_builder.h"
 
 namespace pelorin {
 namespace {
 
-WaveDetails detailsOf(std::string bytes) {
-  MemoryFileSystem files;
-  files.add("/memory/file.wav", std::move(bytes));
-  OpenResult opened = files.open("/memory/file.wav");
-  return readWaveDetails(*opened.file);
-}
+using testing::detailsOf;
 
 std::string hexOf(const std::optional<Md5Digest>& digest) {
   std::string hex;

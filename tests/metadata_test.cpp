@@ -7,17 +7,13 @@
 #include "cli/format.h"
 #include "probe/details.h"
 #include "runtime/memory_file_system.h"
+#include "support.h"
 #include "wave_builder.h"
 
 namespace pelorin {
 namespace {
 
-WaveDetails detailsOf(std::string bytes) {
-  MemoryFileSystem files;
-  files.add("/memory/file.wav", std::move(bytes));
-  OpenResult opened = files.open("/memory/file.wav");
-  return readWaveDetails(*opened.file);
-}
+using testing::detailsOf;
 
 std::string jsonOf(const WaveDetails& details) {
   std::string out;

@@ -107,4 +107,11 @@ std::string pathText(std::string_view path) {
   return text;
 }
 
+WaveDetails detailsOf(std::string bytes) {
+  MemoryFileSystem files;
+  files.add("/memory/file.wav", std::move(bytes));
+  OpenResult opened = files.open("/memory/file.wav");
+  return readWaveDetails(*opened.file);
+}
+
 }  // namespace pelorin::testing

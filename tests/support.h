@@ -95,4 +95,7 @@ std::string pathText(std::string_view path);
 void setEnvironment(const std::string& name, const std::string& value);
 void unsetEnvironment(const std::string& name);
 
+/// The details of a file holding `bytes`, read through the memory file system.
+WaveDetails detailsOf(std::string bytes);
+
 }  // namespace pelorin::testing
