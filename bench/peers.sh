@@ -219,7 +219,7 @@ time_md5() {  # time_md5 LABEL RUNS [PREPARE]: one table row
   [[ -n "${3:-}" ]] && prepare=(--prepare "$3")
   hyperfine -N --runs "$2" "${prepare[@]}" --style none --export-json "$work/md5.json" \
     "md5sum $big" "$cli --json --details --verify-md5 $big" >/dev/null 2>&1
-  jq -r --arg label "$1" '.results | "| \($label) | \(.[0].median * 1000 | round / 1000) s | \(
+  jq -r --arg row "$1" '.results | "| \($row) | \(.[0].median * 1000 | round / 1000) s | \(
     .[1].median * 1000 | round / 1000) s | \(.[1].median / .[0].median * 100 | round / 100) |"' \
     "$work/md5.json"
 }
