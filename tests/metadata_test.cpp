@@ -217,10 +217,11 @@ TEST(Metadata, WarningsAndTheirFindings) {
 }
 
 // A file of `count` LIST/INFO chunks, each declaring a 1 MiB tag of zeros that is never
-// stored: each read past the headers gives zeros, as a sparse file does.
+// stored: each read past the headers gives zeros, as a sparse file does. With `ixmlLast`, the
+// last chunk is a 1 MiB iXML body of letters instead.
 class SparseLists final : public ByteSource {
  public:
-  explicit SparseLists(int count) : count_(count) {}
+  explicit SparseLists(int count, bool ixmlLast = false) : count_(count), ixmlLast_(ixmlLast) {}
 
   std::int64_t length() const override { return 12 + count_ * kChunk; }
   bool read(std::int64_t offset, char* out, std::size_t count) override {
@@ -239,11 +240,16 @@ class SparseLists final : public ByteSource {
     static const std::string riff = "RIFF" + le32(0) + "WAVE";
     if (offset < 12) return riff[static_cast<std::size_t>(offset)];
     static const std::string head = "LIST" + le32(1 << 20) + "INFOICMT" + le32((1 << 20) - 12);
+    static const std::string ixmlHead = "iXML" + le32(1 << 20);
     const auto within = static_cast<std::size_t>((offset - 12) % kChunk);
+    if (ixmlLast_ && (offset - 12) / kChunk == count_ - 1) {
+      return within < ixmlHead.size() ? ixmlHead[within] : 'a';
+    }
     return within < head.size() ? head[within] : '\0';
   }
 
   int count_;
+  bool ixmlLast_;
 };
 
 TEST(Metadata, BodiesReadWithinTheirBudget) {
@@ -259,6 +265,11 @@ TEST(Metadata, BodiesReadWithinTheirBudget) {
   }
   EXPECT_EQ(notRead, std::vector<std::int64_t>{12 + 16 * (8 + (1 << 20))});
   EXPECT_EQ(codesOf(d), "no-fmt-chunk no-data-chunk body-not-read");
+
+  // iXML, though streamed, is read within the same budget.
+  SparseLists withIxml(17, true);
+  readWaveDetails(withIxml);
+  EXPECT_LE(withIxml.reads, kMaxKeptBodyBytes + 17 * 64);
 }
 
 // A list, and the findings about its items, stop where the record's allowance does.

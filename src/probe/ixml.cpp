@@ -328,7 +328,12 @@ void readIxml(const BodyRead& read, const ChunkHeader& chunk, WaveDetails& d) {
   const auto inFile =
       static_cast<std::uint64_t>(std::max<std::int64_t>(d.fileLength - bodyOffset, 0));
   const std::uint64_t available = std::min(chunk.bodySize, inFile);
-  const std::uint64_t length = withoutPadding(read, bodyOffset, std::min(available, kMaxIxmlBytes));
+  // iXML is streamed, never kept whole, but what it reads counts against the file's budget of
+  // bodies like every other chunk's.
+  BodyBudget& budget = d.metadata.budget;
+  const bool spentBefore = budget.spent();
+  const std::uint64_t granted = budget.grant(available, kMaxIxmlBytes);
+  const std::uint64_t length = withoutPadding(read, bodyOffset, granted);
   const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
   if (!parser) return;
   IxmlCollector found(parser.get());
@@ -338,7 +343,8 @@ void readIxml(const BodyRead& read, const ChunkHeader& chunk, WaveDetails& d) {
   // A read that failed leaves a document neither whole nor faulty: it is not checked.
   x.wellFormed = end == ParseEnd::kWellFormed;
   if (end == ParseEnd::kNotWellFormed) d.warn(Warning::kIxmlNotWellFormed, chunk.offset, "iXML");
-  if (available > kMaxIxmlBytes || to.cut) d.warn(Warning::kBodyNotRead, chunk.offset, "iXML");
+  const bool cutByBudget = granted < available && !spentBefore;
+  if (cutByBudget || to.cut) d.warn(Warning::kBodyNotRead, chunk.offset, "iXML");
 }
 
 void checkIxml(WaveDetails& d) {
