@@ -276,6 +276,15 @@ TEST(Probe, EveryCutOfAFileGivesExactlyOneReport) {
 TEST(Probe, AFileIsOpenedOnceAndAFailingDiskReadOnce) {
   const std::string listed =
       WaveBuilder().fmt(1, 2, 44100, 16).chunk("LIST", std::string(2000, 'l')).data(8).bytes();
+  const std::string smallBodiesPastTheHead = WaveBuilder()
+                                                 .fmt(1, 2, 44100, 16)
+                                                 .chunk("JUNK", std::string(1100, '\0'))
+                                                 .chunk("inst", std::string(7, 'i'))
+                                                 .chunk("acid", std::string(24, 'a'))
+                                                 .chunk("smpl", std::string(36, 's'))
+                                                 .chunk("cue ", le32(0))
+                                                 .data(8)
+                                                 .bytes();
   constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
   const struct {
     const char* name;
@@ -286,6 +295,9 @@ TEST(Probe, AFileIsOpenedOnceAndAFailingDiskReadOnce) {
   } cases[] = {
       {"header in the head", canonicalWave(), kNever, 1, Report::kInformation},
       {"failing past the head", listed, kHeadSize, 2, Report::kInvalidIdentifier},
+      // The box makes six reads past the head (five headers, then the data's size); the
+      // details read the first header again, then the first small body with all after it.
+      {"small bodies past the head", smallBodiesPastTheHead, kNever, 9, Report::kInformation},
   };
   for (const auto& c : cases) {
     MemoryFileSystem files;

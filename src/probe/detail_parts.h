@@ -19,13 +19,18 @@ inline constexpr std::uint32_t kAllOnes = 0xFFFFFFFF;
 bool isId(const std::array<char, 4>& id, std::string_view name);
 
 // Reads of one file that remember a failure of the device: after the first failed read, no
-// further read is made and every read gives zeros.
+// further read is made and every read gives zeros. A body under kWindow bytes past what the
+// file holds in memory is read with the bytes after it, kWindow in all, and the reads that
+// follow inside them are served from memory: the details read many small bodies close together,
+// and one read of their neighbourhood costs the device less than one read for each. Only a
+// small body's read does this, so a walk over large chunks reads no more than it uses.
 class Reader {
  public:
   explicit Reader(ByteSource& file) : file_(file) {}
 
   // Fills `out` with `count` bytes at `offset`, zeros past the end; false once the device failed.
-  bool read(std::int64_t offset, char* out, std::size_t count);
+  // `smallBody`: the read is of a body under kWindow bytes (see above).
+  bool read(std::int64_t offset, char* out, std::size_t count, bool smallBody = false);
 
   // Every read of a chunk's body: fills `out` with its first bytes, at most `cap`, no more than
   // it declares or the file holds, and gives their count; 0 after a failed read.
@@ -47,11 +52,21 @@ class Reader {
   std::int64_t failedAt() const { return failedAt_; }
 
  private:
+  static constexpr std::size_t kWindow = 64 * 1024;
+
   // How many bytes of `chunk`'s body a read of at most `cap` gives.
   std::size_t bodyLength(const ChunkHeader& chunk, std::size_t cap) const;
+  // Whether the window holds every byte of the read, those past the end of the file being
+  // zeros; fills `out` when it does.
+  bool fromWindow(std::int64_t offset, char* out, std::size_t count) const;
+  // Reads the window from `offset` on; false when the device failed.
+  bool fillWindow(std::int64_t offset);
+  bool readFromFile(std::int64_t offset, char* out, std::size_t count, bool smallBody);
 
   ByteSource& file_;
   std::string buffer_;
+  std::string window_;  // bytes of the file from windowAt_ on, up to kWindow or its end
+  std::int64_t windowAt_ = 0;
   bool failed_ = false;
   std::int64_t failedAt_ = 0;
 };

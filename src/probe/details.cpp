@@ -114,8 +114,36 @@ bool isId(const std::array<char, 4>& id, std::string_view name) {
   return std::string_view(id.data(), id.size()) == name;
 }
 
-bool Reader::read(std::int64_t offset, char* out, std::size_t count) {
-  if (!failed_ && file_.read(offset, out, count)) return true;
+bool Reader::fromWindow(std::int64_t offset, char* out, std::size_t count) const {
+  const std::int64_t windowEnd = windowAt_ + static_cast<std::int64_t>(window_.size());
+  const bool toFileEnd = windowEnd == file_.length();
+  const auto end = offset + static_cast<std::int64_t>(count);
+  if (window_.empty() || offset < windowAt_ || (end > windowEnd && !toFileEnd)) return false;
+  const auto held = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(windowEnd - offset, 0, static_cast<std::int64_t>(count)));
+  if (held > 0) std::memcpy(out, window_.data() + (offset - windowAt_), held);
+  std::memset(out + held, 0, count - held);
+  return true;
+}
+
+bool Reader::fillWindow(std::int64_t offset) {
+  const std::int64_t left = std::max<std::int64_t>(file_.length() - offset, 0);
+  window_.resize(static_cast<std::size_t>(std::min<std::int64_t>(left, kWindow)));
+  windowAt_ = offset;
+  if (file_.read(offset, window_.data(), window_.size())) return true;
+  window_.clear();
+  return false;
+}
+
+bool Reader::readFromFile(std::int64_t offset, char* out, std::size_t count, bool smallBody) {
+  if (fromWindow(offset, out, count)) return true;
+  const bool pastMemory = offset >= file_.inMemory() && offset < file_.length();
+  if (!smallBody || !pastMemory) return file_.read(offset, out, count);
+  return fillWindow(offset) && fromWindow(offset, out, count);
+}
+
+bool Reader::read(std::int64_t offset, char* out, std::size_t count, bool smallBody) {
+  if (!failed_ && readFromFile(offset, out, count, smallBody)) return true;
   if (!failed_) failedAt_ = offset;
   failed_ = true;
   std::memset(out, 0, count);
@@ -130,7 +158,8 @@ std::size_t Reader::bodyLength(const ChunkHeader& chunk, std::size_t cap) const 
 
 std::size_t Reader::readBody(const ChunkHeader& chunk, char* out, std::size_t cap) {
   const std::size_t count = bodyLength(chunk, cap);
-  return read(chunk.bodyOffset, out, count) ? count : 0;
+  const bool smallBody = chunk.bodySize < kWindow;
+  return read(chunk.bodyOffset, out, count, smallBody) ? count : 0;
 }
 
 std::string_view Reader::body(const ChunkHeader& chunk, std::size_t cap) {

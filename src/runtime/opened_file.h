@@ -19,6 +19,9 @@ class ByteSource {
   /// file read as zeros, which is not an error. Returns false when the device fails; `out` is
   /// then unspecified.
   virtual bool read(std::int64_t offset, char* out, std::size_t count) = 0;
+
+  /// How many bytes from the start reads serve from memory, without asking the device.
+  virtual std::int64_t inMemory() const { return 0; }
 };
 
 /// Bytes read from the start of a file in one read when it is opened; every read inside them is
@@ -63,6 +66,7 @@ class OpenedFile final : public ByteSource {
   std::string_view head() const { return {head_.get(), headLength_}; }
 
   bool read(std::int64_t offset, char* out, std::size_t count) override;
+  std::int64_t inMemory() const override { return static_cast<std::int64_t>(headLength_); }
 
  private:
   OpenedFile() = default;
