@@ -3,6 +3,8 @@
 // at once instead of sleeping until a time-out.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -25,15 +27,18 @@ class ScriptedPool;
 thread_local bool onWorker = false;
 
 // A device whose answers the test scripts: `device` is asked after every probe, with whether it
-// was made on a worker and the probes made in all so far, and tells whether it waited.
+// was made on a worker and the probes made in all so far, and tells whether it waited. Each probe
+// takes the pool's `probeTime`.
 class ScriptedWatch final : public cli::DeviceWatch {
  public:
   explicit ScriptedWatch(ScriptedPool& pool) : pool_(pool) {}
-  void restart() override {}
+  void restart() override;
   bool slowAfterProbe() override;
+  std::chrono::nanoseconds sinceRestart() const override;
 
  private:
   ScriptedPool& pool_;
+  long probes_ = 0;  // since restart()
 };
 
 class ScriptedPool final : public cli::PoolSystem {
@@ -42,6 +47,8 @@ class ScriptedPool final : public cli::PoolSystem {
   unsigned threadsAllowed = UINT_MAX;  // threads the system starts in all
   std::function<bool(ScriptedPool&, bool onWorker, long probesInAll)> device =
       [](ScriptedPool&, bool, long) { return false; };
+  std::chrono::nanoseconds probeTime{};
+  std::atomic<long> restarts = 0;  // of every watch: one per chunk probed
 
   unsigned started() {
     std::lock_guard lock(mutex_);
@@ -165,8 +172,18 @@ class ScriptedPool final : public cli::PoolSystem {
   bool stopping_ = false;
 };
 
+void ScriptedWatch::restart() {
+  probes_ = 0;
+  ++pool_.restarts;
+}
+
 bool ScriptedWatch::slowAfterProbe() {
+  ++probes_;
   return pool_.device(pool_, onWorker, pool_.countProbe());
+}
+
+std::chrono::nanoseconds ScriptedWatch::sinceRestart() const {
+  return probes_ * pool_.probeTime;
 }
 
 // A run's output through `system`, and the same run's on the calling thread alone.
@@ -233,6 +250,26 @@ TEST_F(Pool, GrowsWithTheThreadsThatStartAndKeepsOrderAndSummary) {
     const Runs runs = run(system, args);
     EXPECT_EQ(runs.pooled, runs.alone) << c.name;
     EXPECT_EQ(system.started(), c.started) << c.name;
+  }
+}
+
+// On a slow device a chunk holds the files that take about 10 ms, one while that is not known:
+// many hand-overs where each costs little next to a probe, few where it would not.
+TEST_F(Pool, SlowChunksHoldWhatTakesAboutTenMilliseconds) {
+  using std::chrono::milliseconds;
+  const struct {
+    milliseconds probeTime;
+    long fewestChunks;
+    long mostChunks;
+  } cases[] = {{milliseconds(0), 250, 300}, {milliseconds(20), 250, 300}, {milliseconds(1), 1, 60}};
+  for (const auto& c : cases) {
+    ScriptedPool system;
+    system.device = slowFrom(1);
+    system.probeTime = c.probeTime;
+    const Runs runs = run(system, {"--json"});
+    EXPECT_EQ(runs.pooled, runs.alone) << c.probeTime.count();
+    EXPECT_GE(system.restarts, c.fewestChunks) << c.probeTime.count();
+    EXPECT_LE(system.restarts, c.mostChunks) << c.probeTime.count();
   }
 }
 

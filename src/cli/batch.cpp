@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -24,8 +25,12 @@ constexpr std::size_t kFirstChunkItems = 4;
 constexpr std::size_t kFirstChunkItemsOfManyProbers = 2;
 constexpr unsigned kManyProbers = 16;
 constexpr std::size_t kFirstSmallChunks = 8;
-// Items per chunk once the probes wait on the device, when handing chunks around costs nothing
-// next to the device's time: every worker then keeps the device busy until the last file.
+// Items per chunk once the probes wait on the device: as many as take about kSlowChunkTime,
+// one while that time is not known. A chunk that short leaves no worker long with several files
+// at the end, and on a device slow enough to need it (a network share, where each request takes
+// milliseconds) it is one file; on a cold local disk it is several, since each hand-over of a
+// chunk costs the writer and a worker a wake-up.
+constexpr std::chrono::milliseconds kSlowChunkTime{10};
 constexpr std::size_t kSlowChunkItems = 1;
 // Bytes of paths per chunk, past which a chunk takes no more items: chunks of long paths hold
 // fewer of them, so that the chunks in flight stay small whatever the paths.
@@ -119,6 +124,7 @@ class Prober final : public ChunkProber {
       if (watch_ && watch_->slowAfterProbe()) onSlowDevice_();
     }
     chunk.paused = chunk.probed < chunk.count;
+    if (watch_) chunk.probeTime += watch_->sinceRestart();
   }
 
  private:
@@ -138,6 +144,7 @@ bool fill(Chunk& chunk, Inputs& inputs, std::size_t maxItems) {
   chunk.count = 0;
   chunk.probed = 0;
   chunk.paused = false;
+  chunk.probeTime = {};
   std::size_t pathBytes = 0;
   while (chunk.count < maxItems && pathBytes < kChunkPathBytes) {
     Item& item = chunk.items[chunk.count];
@@ -260,10 +267,15 @@ class Chunks {
 };
 
 // Items for the next chunk: few while the device is unknown, so that every worker gets some of
-// the first files; one at a time on a slow device, so that no worker is left with several at
-// the end; many otherwise.
-std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written) {
-  if (pool.slowDevice()) return kSlowChunkItems;
+// the first files; on a slow device those that take about kSlowChunkTime at `perProbe` each (zero
+// while unknown), so that no worker is left long with several at the end; many otherwise.
+std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written,
+                              std::chrono::nanoseconds perProbe) {
+  if (pool.slowDevice()) {
+    if (perProbe.count() <= 0) return kSlowChunkItems;
+    const auto fit = static_cast<std::size_t>(kSlowChunkTime / perProbe);
+    return std::clamp(fit, kSlowChunkItems, kChunkItems);
+  }
   const std::size_t probers = pool.size() + 1;
   if (written >= std::max(kFirstSmallChunks, probers * kChunksPerWorker)) return kChunkItems;
   return probers >= kManyProbers ? kFirstChunkItemsOfManyProbers : kFirstChunkItems;
@@ -287,17 +299,22 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
   const auto mostInFlight = [&] {
     return std::min<std::size_t>((pool.size() + 1) * kChunksPerWorker, kMostChunksInFlight);
   };
+  std::chrono::nanoseconds perProbe{};  // as the last chunk written whole took, if known
   const auto writeOldest = [&] {
     Chunk& oldest = chunks.oldest();
     if (!pool.finish(oldest, own)) return;  // the pool grew: more chunks to hand out first
     writer.write(oldest);
     if (oldest.paused) return pool.resume(&oldest);
+    if (oldest.count > 0 && oldest.probeTime.count() > 0) {
+      perProbe = oldest.probeTime / static_cast<std::int64_t>(oldest.count);
+    }
     chunks.retireOldest();
   };
   for (;;) {
     while (chunks.inFlight() >= mostInFlight()) writeOldest();
     Chunk& chunk = chunks.takeFree();
-    if (output.failed() || !fill(chunk, inputs, itemsForNextChunk(pool, chunks.written()))) {
+    if (output.failed() ||
+        !fill(chunk, inputs, itemsForNextChunk(pool, chunks.written(), perProbe))) {
       chunks.giveBack(chunk);
       break;
     }

@@ -20,9 +20,8 @@ constexpr long kWindowProbes = 64;
 class SystemDeviceWatch final : public DeviceWatch {
  public:
   void restart() override {
-    watch_.emplace();
-    probes_ = 0;
-    told_ = false;
+    restartedAt_ = std::chrono::steady_clock::now();
+    watchAfresh();
   }
 
   bool slowAfterProbe() override {
@@ -31,11 +30,22 @@ class SystemDeviceWatch final : public DeviceWatch {
     const std::optional<bool> waited = watch_->waitedOnDevice(probes_);
     if (!waited) return false;
     if (*waited) return told_ = true;
-    if (probes_ >= kWindowProbes) restart();
+    if (probes_ >= kWindowProbes) watchAfresh();
     return false;
   }
 
+  std::chrono::nanoseconds sinceRestart() const override {
+    return std::chrono::steady_clock::now() - restartedAt_;
+  }
+
  private:
+  void watchAfresh() {
+    watch_.emplace();
+    probes_ = 0;
+    told_ = false;
+  }
+
+  std::chrono::steady_clock::time_point restartedAt_;
   std::optional<DeviceWaitWatch> watch_;
   long probes_ = 0;
   bool told_ = false;

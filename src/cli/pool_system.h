@@ -5,6 +5,7 @@
 // own is systemPool(); a test puts its own in its place to say "no thread may start" or "the
 // device is slow now" and to see every wait, without sleeping.
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -24,6 +25,8 @@ class DeviceWatch {
   /// Called after each probe: true when the probes since restart() are seen to wait on the
   /// device, at most once between two restarts.
   virtual bool slowAfterProbe() = 0;
+  /// How long the probes since restart() took; zero where the watch cannot tell.
+  virtual std::chrono::nanoseconds sinceRestart() const = 0;
 };
 
 class PoolSystem {

@@ -29,6 +29,9 @@ unsigned WorkerPool::grow(unsigned workers) {
 }
 
 void WorkerPool::reportSlowDevice() {
+  // Told once is enough: on a slow device every prober reports every chunk, and each report
+  // would wake the calling thread for nothing.
+  if (slowDevice()) return;
   std::lock_guard lock(mutex_);
   slowDevice_ = true;
   system_.notifyOne(chunkReady_);  // only the calling thread waits for chunks
@@ -72,7 +75,9 @@ bool WorkerPool::finish(Chunk& chunk, ChunkProber& own) {
     }
     if (size() != workersBefore) return chunk.ready;
     if (pending_.empty() || grown_) {
+      awaited_ = &chunk;
       system_.wait(chunkReady_, lock);
+      awaited_ = nullptr;
       continue;
     }
     Chunk* spare = takePending();
@@ -103,7 +108,7 @@ void WorkerPool::work() {
     prober->probe(*chunk);
     std::lock_guard lock(mutex_);
     chunk->ready = true;
-    system_.notifyOne(chunkReady_);  // only the calling thread waits for chunks
+    if (chunk == awaited_) system_.notifyOne(chunkReady_);  // only the calling thread waits
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -39,6 +40,8 @@ struct Chunk {
   // One entry per report in `output`, in order: the writer adds them to the run's tally one by
   // one, so that the total length is summed in input order whatever the chunks and the workers.
   std::vector<Counted> counted;
+  // How long its probes took, as its probers' watches tell; zero where they cannot.
+  std::chrono::nanoseconds probeTime{};
   // Its prober returned: every item is probed, or it paused. Under the pool's mutex while the
   // chunk is in the pool.
   bool ready = false;
@@ -109,6 +112,9 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable workAvailable_;
   std::condition_variable chunkReady_;
+  // The chunk the calling thread waits for, while it waits: a worker wakes it only for that one,
+  // not for every chunk done out of order.
+  const Chunk* awaited_ = nullptr;
   std::deque<Chunk*> pending_;
   bool stopping_ = false;
   std::vector<std::thread> threads_;
