@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "runtime/little_endian.h"
@@ -81,6 +82,14 @@ bool getInto(RuntimeContext& ctx, std::int16_t number, char* out, std::size_t le
   if (file->readFailed) {
     ctx.raise(ErrorNumber::kDeviceIoError);
     return false;
+  }
+  // Bytes the open read already cannot fail: the common case, a header inside the head.
+  const std::string_view head = file->opened->head();
+  const auto position = static_cast<std::uint64_t>(file->position);
+  if (file->position >= 0 && length <= head.size() && position <= head.size() - length) {
+    std::memcpy(out, head.data() + position, length);
+    file->position += static_cast<std::int64_t>(length);
+    return true;
   }
   // Read into room of our own first: a read that fails halfway must not change `out`.
   char small[128];
