@@ -258,8 +258,7 @@ Cursor* earliest(Cursor* const (&cursors)[2]) {
 
 }  // namespace
 
-OpenedFile readWaveStream(SequentialSource& source, bool hashData) {
-  StreamKeeper keeper(source, kMaxStreamKeptBytes);
+void keepWaveFile(StreamKeeper& keeper, bool hashData) {
   KeptView view(keeper);
   keeper.keep(0, kHeadSize);
   WaveDetails form;
@@ -274,6 +273,11 @@ OpenedFile readWaveStream(SequentialSource& source, bool hashData) {
     keeper.keep(need.offset, need.length);
     next->take();
   }
+}
+
+OpenedFile readWaveStream(SequentialSource& source, bool hashData) {
+  StreamKeeper keeper(source, kMaxStreamKeptBytes);
+  keepWaveFile(keeper, hashData);
   return keeper.finish();
 }
 

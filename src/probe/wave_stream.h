@@ -12,6 +12,10 @@ namespace pelorin {
 /// read beyond it reads as a failed read.
 inline constexpr std::size_t kMaxStreamKeptBytes = 32 << 20;
 
+/// Leads `keeper` through its stream, front to back, to keep what the probe and the details read
+/// of a file of the WAV family (see readWaveStream()); `keeper` is then ready to finish.
+void keepWaveFile(StreamKeeper& keeper, bool hashData);
+
 /// Reads `source` (a pipe) once, front to back, and gives it as an opened file of kind kStream
 /// that holds what the probe and the details read of a file of the WAV family: its head, the
 /// chunk headers of the box's walk and of the details' walk (by their rules: sizes from ds64,
