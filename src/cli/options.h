@@ -79,7 +79,8 @@ inline constexpr std::string_view kHelp =
 /// Parses the arguments (without the program's name) with getopt_long, options and paths in
 /// any order; "--" makes every later argument a path, and a lone "-" is a path (standard input,
 /// which a run may read once). Long options must be written in full. On a usage error returns
-/// nothing and says why on `err`, followed by the usage. Not thread-safe: getopt_long keeps its state in globals, which this resets.
+/// nothing and says why on `err`, followed by the usage. Not thread-safe: getopt_long keeps its
+/// state in globals, which this resets.
 std::optional<Options> parseArgs(const std::vector<std::string>& args, std::ostream& err);
 
 }  // namespace pelorin::cli
