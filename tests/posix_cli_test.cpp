@@ -122,6 +122,41 @@ std::pair<int, std::string> runBinary(const std::vector<std::string>& args, int 
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), err};
 }
 
+// pelorin-cli's stdout, with `in` as its standard input; `feed`, where given, is written to
+// `feedFd` while it runs, which is then closed.
+std::string outputReading(int in, int feedFd = -1, const std::string& feed = {}) {
+  const UniqueFd out(::memfd_create("stdin-out", 0));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(in, 0);
+    ::dup2(out.get(), 1);
+    ::execl(PELORIN_CLI_PATH, PELORIN_CLI_PATH, "--json", "--details", "--verify-md5", "-",
+            nullptr);
+    ::_exit(127);
+  }
+  if (feedFd >= 0) {
+    ::write(feedFd, feed.data(), feed.size());
+    ::close(feedFd);
+  }
+  ::waitpid(child, nullptr, 0);
+  std::string text(static_cast<std::size_t>(::lseek(out.get(), 0, SEEK_END)), '\0');
+  ::pread(out.get(), text.data(), text.size(), 0);
+  return text;
+}
+
+TEST_F(PosixCli, AFileThroughAPipeGetsTheReportItGetsAsAFile) {
+  const std::string bytes =
+      WaveBuilder().fmt(1, 2, 44100, 16).data(3 << 20).listInfo({{"INAM", "n"}}).bytes();
+  const UniqueFd file(::open(dir.write("big.wav", bytes).c_str(), O_RDONLY | O_CLOEXEC));
+  const std::string asFile = outputReading(file.get());
+  int pipeFds[2];
+  ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+  const UniqueFd readEnd(pipeFds[0]);
+  EXPECT_EQ(outputReading(readEnd.get(), pipeFds[1], bytes), asFile);
+  EXPECT_NE(asFile.find("\"path\":\"-\",\"report\":\"information\""), std::string::npos);
+  EXPECT_NE(asFile.find("\"info\":{\"INAM\":\"n\"}"), std::string::npos);
+}
+
 TEST_F(PosixCli, AFullDiskIsAnErrorNeverASuccess) {
   const int full = ::open("/dev/full", O_WRONLY);
   ASSERT_GE(full, 0);

@@ -10,6 +10,7 @@
 
 #include "cli/pool_system.h"
 #include "cli/worker_pool.h"
+#include "probe/wave_stream.h"
 
 namespace pelorin::cli {
 
@@ -61,15 +62,26 @@ class DismissingSink : public MessageBoxSink {
 };
 
 // The open-failure report of an item known to fail before any probe: a folder that a walk
-// could not read, a listed path too long for the system.
-void reportOpenFailure(const Item& item, ProbeOutcome& outcome) {
+// could not read, a listed path too long for the system, a standard input that is closed.
+void reportOpenFailure(const std::string& path, ErrorNumber failure, ProbeOutcome& outcome) {
   outcome.report = Report::kOpenFailure;
   outcome.values = SondurValues{};
-  outcome.errorNumber = static_cast<std::int32_t>(item.failure);
+  outcome.errorNumber = static_cast<std::int32_t>(failure);
   outcome.errorDescription.assign(errorDescription(outcome.errorNumber));
   outcome.title = kApplicationTitle;
   outcome.result = 0;
-  openFailurePrompt(outcome.prompt, item.path, outcome.errorNumber, outcome.errorDescription);
+  outcome.details.reset();
+  openFailurePrompt(outcome.prompt, path, outcome.errorNumber, outcome.errorDescription);
+}
+
+// Opens standard input for its probe: a pipe is read through here, keeping what the probe reads.
+OpenResult openStandardInput(StandardInput& standardInput, WithDetails details) {
+  OpenedStandardInput opened = standardInput.open();
+  if (opened.stream) {
+    return {readWaveStream(*opened.stream, details == WithDetails::kYesWithMd5),
+            ErrorNumber::kNone};
+  }
+  return {std::move(opened.file), opened.error};
 }
 
 // Text reports name their files where the arguments can give more than one, whatever they turn
@@ -83,7 +95,8 @@ ReportStyle styleOf(const Options& options, Progress& progress) {
 // Whether the probe of `item` refused it as a folder: the one open failure a newcomer meets
 // when a folder is named without -r. Costs a look at the path only for such a refusal.
 bool refusedFolder(const Item& item, const ProbeOutcome& outcome) {
-  return item.failure == ErrorNumber::kNone && outcome.report == Report::kOpenFailure &&
+  return item.failure == ErrorNumber::kNone && !item.standardInput &&
+         outcome.report == Report::kOpenFailure &&
          outcome.errorNumber == static_cast<std::int32_t>(ErrorNumber::kPathFileAccessError) &&
          isFolder(item.path);
 }
@@ -98,9 +111,11 @@ WithDetails withDetails(const ReportStyle& style) {
 class Prober final : public ChunkProber {
  public:
   /// `watch` and `onSlowDevice`, where given: called when the probes wait on the device.
-  explicit Prober(const ReportStyle& style, std::unique_ptr<DeviceWatch> watch = nullptr,
+  explicit Prober(const ReportStyle& style, StandardInput& standardInput,
+                  std::unique_ptr<DeviceWatch> watch = nullptr,
                   std::function<void()> onSlowDevice = {})
       : style_(style),
+        standardInput_(standardInput),
         ctx_(boxes_),
         watch_(std::move(watch)),
         onSlowDevice_(std::move(onSlowDevice)) {}
@@ -109,14 +124,8 @@ class Prober final : public ChunkProber {
     if (watch_) watch_->restart();
     while (chunk.probed < chunk.count && chunk.output.size() < kChunkOutputBytes) {
       const Item& item = chunk.items[chunk.probed++];
-      const WaveDetails* details = nullptr;
-      if (item.failure != ErrorNumber::kNone) {
-        reportOpenFailure(item, outcome_);
-      } else {
-        outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_), withDetails(style_),
-                                 style_.hashProgress);
-        if (outcome_.details) details = &*outcome_.details;
-      }
+      probeItem(item);
+      const WaveDetails* details = outcome_.details ? &*outcome_.details : nullptr;
       appendReport(chunk.output, style_, item.path, outcome_, scratch_, details);
       chunk.counted.push_back({outcome_.report, outcome_.values.lengthSeconds,
                                details && details->warnings.any(), chunk.output.size(),
@@ -128,7 +137,23 @@ class Prober final : public ChunkProber {
   }
 
  private:
+  // Probes `item` into outcome_. Standard input is opened here and handed to the probe as the
+  // file kept under its name, so that no file system is asked for a file "-".
+  void probeItem(const Item& item) {
+    ErrorNumber failure = item.failure;
+    if (failure == ErrorNumber::kNone && item.standardInput) {
+      OpenResult opened = openStandardInput(standardInput_, withDetails(style_));
+      failure = opened.error;
+      std::string name = item.path;
+      if (opened.file) ctx_.keptFile.keep(name, std::move(*opened.file));
+    }
+    if (failure != ErrorNumber::kNone) return reportOpenFailure(item.path, failure, outcome_);
+    outcome_ = probeWaveFile(ctx_, item.path, std::move(outcome_), withDetails(style_),
+                             style_.hashProgress);
+  }
+
   ReportStyle style_;
+  StandardInput& standardInput_;
   DismissingSink boxes_;
   RuntimeContext ctx_;
   ProbeOutcome outcome_;
@@ -224,7 +249,7 @@ class Writer {
 // On a terminal each report shows as soon as it is made.
 Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progress& progress) {
   Writer writer(options, output, progress);
-  Prober prober(styleOf(options, progress));
+  Prober prober(styleOf(options, progress), inputs.standardInput());
   Chunk chunk;
   const std::size_t perChunk = output.isTerminal() ? 1 : kChunkItems;
   while (!output.failed() && fill(chunk, inputs, perChunk)) {
@@ -289,9 +314,10 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
   Chunks chunks;  // outlives the pool's workers
   const ReportStyle style = styleOf(options, progress);
   WorkerPool pool(system, probers - 1, growTo - 1, [&](std::function<void()> onSlowDevice) {
-    return std::make_unique<Prober>(style, system.watchThisThread(), std::move(onSlowDevice));
+    return std::make_unique<Prober>(style, inputs.standardInput(), system.watchThisThread(),
+                                    std::move(onSlowDevice));
   });
-  Prober own(style, system.watchThisThread(), [&pool] {
+  Prober own(style, inputs.standardInput(), system.watchThisThread(), [&pool] {
     pool.reportSlowDevice();
     pool.growForSlowDevice();
   });

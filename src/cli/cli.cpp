@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <algorithm>
+
 #include "cli/batch.h"
 #include "cli/inputs.h"
 #include "cli/options.h"
@@ -44,19 +46,28 @@ void noteFolder(const std::string& folder, std::ostream& err) {
   err << "pelorin-cli: note: '" << shown << "' is a folder; -r walks it\n";
 }
 
+// A "-" on a terminal would wait for a file to be typed: refused as a usage error.
+bool terminalAsFile(const Options& options, const StandardInput& standardInput, std::ostream& err) {
+  const bool named =
+      std::find(options.paths.begin(), options.paths.end(), "-") != options.paths.end();
+  if (!named || options.help || options.version || !standardInput.isTerminal()) return false;
+  err << "pelorin-cli: error: '-': standard input is a terminal; pipe a file into it\n" << kUsage;
+  return true;
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& err,
-        OutputStream* progressStream) {
+        OutputStream* progressStream, StandardInput& standardInput) {
   const std::optional<Options> options = parseArgs(args, err);
-  if (!options) return kUsageError;
+  if (!options || terminalAsFile(*options, standardInput, err)) return kUsageError;
   Output output(out);
   if (options->help) return writeText(output, kHelp, err);
   if (options->version) {
     return writeText(output, "pelorin-cli " + std::string(kVersion) + "\n", err);
   }
 
-  Inputs inputs(*options);
+  Inputs inputs(*options, standardInput);
   if (!inputs.open(out.regularFile())) return listError(*inputs.failedList(), err);
   Progress progress(options->progress, progressStream, out, knownTotal(*options));
   const Tally tally = probeAll(inputs, *options, output, progress);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/standard_input.h"
 #include "cli/stream.h"
 
 namespace pelorin::cli {
@@ -20,8 +21,9 @@ enum ExitStatus : int {
 
 /// Runs pelorin-cli with `args` (without the program name): probes each path and writes one
 /// report per path to `out`; usage and the program's own errors go to `err`, and the progress
-/// of a long run to `progress` (null: none). Returns the exit status.
+/// of a long run to `progress` (null: none); a path "-" reads `standardInput`. Returns the exit
+/// status.
 int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& err,
-        OutputStream* progress = nullptr);
+        OutputStream* progress = nullptr, StandardInput& standardInput = systemStandardInput());
 
 }  // namespace pelorin::cli

@@ -142,12 +142,14 @@ bool Inputs::nextNamedPath(Item& item) {
   item.failure = ErrorNumber::kNone;
   if (nextArg_ < options_.paths.size()) {
     item.path.assign(options_.paths[nextArg_++]);
+    item.standardInput = item.path == "-";
     return true;
   }
   return nextListedPath(item);
 }
 
 bool Inputs::next(Item& item) {
+  item.standardInput = false;
   for (;;) {
     if (!walk_.empty()) {
       if (nextFromWalk(item)) return true;
@@ -155,7 +157,8 @@ bool Inputs::next(Item& item) {
     }
     if (!nextNamedPath(item)) return false;
     // A named path is probed whatever its name; a folder is walked only when asked to.
-    if (!options_.recursive || item.failure != ErrorNumber::kNone || !isFolder(item.path)) {
+    if (!options_.recursive || item.failure != ErrorNumber::kNone || item.standardInput ||
+        !isFolder(item.path)) {
       return true;
     }
     const std::string root = item.path;

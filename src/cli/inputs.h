@@ -9,6 +9,7 @@
 
 #include "cli/folder.h"
 #include "cli/options.h"
+#include "cli/standard_input.h"
 #include "cli/stream.h"
 #include "cli/system.h"
 #include "runtime/error.h"
@@ -22,6 +23,8 @@ struct Item {
   /// the walk could not open or list to its end, a listed path longer than the system takes.
   /// kNone for a path to probe.
   ErrorNumber failure = ErrorNumber::kNone;
+  /// The command line's "-": standard input, whatever a file named "-" may hold.
+  bool standardInput = false;
 };
 
 /// Reads paths from a file list: one per line, or separated by NUL bytes. Its memory is one
@@ -78,7 +81,11 @@ class Inputs {
   /// limit of 1,024 descriptors, so that probes always have descriptors left.
   static constexpr std::size_t kMaxWalkDepth = 256;
 
-  explicit Inputs(const Options& options) : options_(options) { walk_.reserve(kMaxWalkDepth); }
+  /// `standardInput` is what the command line's "-" reads.
+  explicit Inputs(const Options& options, StandardInput& standardInput = systemStandardInput())
+      : options_(options), standardInput_(standardInput) {
+    walk_.reserve(kMaxWalkDepth);
+  }
   Inputs(const Inputs&) = delete;
   Inputs& operator=(const Inputs&) = delete;
 
@@ -91,6 +98,8 @@ class Inputs {
   /// The list that could not be opened or read, with the system's reason; null while none. Such
   /// a list ends the run: the lists after it are not read.
   const PathList* failedList() const;
+  /// What the command line's "-" reads.
+  StandardInput& standardInput() const { return standardInput_; }
 
  private:
   // One folder down the walk's current path.
@@ -116,6 +125,7 @@ class Inputs {
   bool leaveFolder(Item& item);
 
   const Options& options_;
+  StandardInput& standardInput_;
   std::size_t nextArg_ = 0;
   std::unique_ptr<PathList> list_;  // the list being read
   std::size_t nextList_ = 0;        // in options_.filesFrom

@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <charconv>
 
 namespace pelorin::cli {
@@ -211,6 +212,16 @@ Options parseInOrder(const std::vector<std::string>& args) {
   return options;
 }
 
+// Standard input can be read once a run: as the file "-", or as a file list.
+void checkStandardInputOnce(const Options& options) {
+  const auto files = std::count(options.paths.begin(), options.paths.end(), "-");
+  const bool list = std::count(options.filesFrom.begin(), options.filesFrom.end(), "-") > 0;
+  if (files > 1) throw UsageError{"'-' (standard input) can be given only once"};
+  if (files == 1 && list) {
+    throw UsageError{"'-' and --files-from - cannot both read standard input"};
+  }
+}
+
 // Options that mean nothing without another are refused rather than silently ignored.
 void checkCombinations(const Options& options) {
   if (options.help || options.version) return;
@@ -220,6 +231,7 @@ void checkCombinations(const Options& options) {
   if (options.strict && !options.details) throw UsageError{"--strict needs --details"};
   if (options.verifyMd5 && !options.details) throw UsageError{"--verify-md5 needs --details"};
   if (options.paths.empty() && options.filesFrom.empty()) throw UsageError{"no path given"};
+  checkStandardInputOnce(options);
 }
 
 }  // namespace

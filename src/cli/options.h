@@ -67,6 +67,7 @@ inline constexpr std::string_view kHelp =
     "  -V, -v, --version      show the version and exit\n"
     "      --                 treat every later argument as a path\n"
     "\n"
+    "A PATH of - is standard input (a file or a pipe), once a run.\n"
     "Options and paths may come in any order. Short options may be bundled (-rj2);\n"
     "a value follows its option (-j2, -j 2, --jobs=2, --jobs 2). Long options are\n"
     "written in full.\n"
@@ -76,9 +77,10 @@ inline constexpr std::string_view kHelp =
     "output could not be written.\n";
 
 /// Parses the arguments (without the program's name) with getopt_long, options and paths in
-/// any order; "--" makes every later argument a path, and a lone "-" is a path. Long options
-/// must be written in full. On a usage error returns nothing and says why on `err`, followed by
-/// the usage. Not thread-safe: getopt_long keeps its state in globals, which this resets.
+/// any order; "--" makes every later argument a path, and a lone "-" is a path (standard input,
+/// which a run may read once). Long options must be written in full. On a usage error returns
+/// nothing and says why on `err`, followed by the usage. Not thread-safe: getopt_long keeps its
+/// state in globals, which this resets.
 std::optional<Options> parseArgs(const std::vector<std::string>& args, std::ostream& err);
 
 }  // namespace pelorin::cli

@@ -20,9 +20,14 @@ struct Hashed {
   std::optional<Md5Digest> digest;  // nothing when a read failed or the system cannot hash
 };
 
-// The digest of the `length` bytes at `offset`.
+// The digest of the `length` bytes at `offset`: as the file knows it (a stream hashed them as
+// they passed), or read and hashed.
 Hashed hashRange(ByteSource& file, std::int64_t offset, std::uint64_t length,
                  HashProgress* progress) {
+  if (const std::optional<Md5Digest> known = file.knownDigest(offset, length)) {
+    if (progress) progress->hashed(length, length);
+    return {false, known};
+  }
   Md5 md5;
   const std::unique_ptr<char[]> piece(new char[std::min<std::uint64_t>(kHashPiece, length) + 1]);
   for (std::uint64_t done = 0; done < length;) {

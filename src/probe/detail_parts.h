@@ -110,4 +110,24 @@ void readList(Reader& reader, const ChunkHeader& chunk, WaveDetails& d, Found& f
 // The walk: every chunk header from the first, each body read through readBodyOf().
 void walkChunks(Reader& reader, WaveDetails& d, Found& found);
 
+// What the walk and the keeping of a piped file (wave_stream.cpp) both go by.
+bool isPrintableId(const char* id);
+// A chunk the walk knows by its identifier.
+bool isKnownChunk(std::string_view id);
+bool isSixtyFour(Container container);
+// The ds64 table's size of the chunk `id`: its data size for "data", else its table's entry.
+std::optional<std::uint64_t> ds64SizeOf(const Ds64& ds64, const std::array<char, 4>& id);
+// Bytes looked at where the pad byte after an odd body should be: the header that may start
+// there, and the one that starts after the pad byte.
+inline constexpr std::size_t kPadLook = 9;
+// Whether the writer left out the pad byte after an odd body: given the kPadLook bytes at the
+// pad's place and the bytes of the file left from there, the header after the pad is not
+// printable while the one at its place is. The walk then goes on from the pad's place.
+bool padByteLeftOut(const char* bytes, std::int64_t left);
+ChunkLayout layoutOf(Container container);
+std::int64_t firstChunkOffset(Container container);
+// Reads the container's header; whether it holds a WAVE form. Sets the byte order of the reads
+// that follow.
+bool readContainer(Reader& reader, WaveDetails& d);
+
 }  // namespace pelorin::detail

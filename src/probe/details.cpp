@@ -24,28 +24,6 @@ bool startsWith(const char* bytes, const Guid& guid) {
   return std::equal(guid.begin(), guid.end(), reinterpret_cast<const unsigned char*>(bytes));
 }
 
-// Reads the container's header; whether it holds a WAVE form. Sets the byte order of the reads
-// that follow.
-bool readContainer(Reader& reader, WaveDetails& d) {
-  std::array<char, kWave64FirstChunkOffset> header{};
-  reader.read(0, header.data(), header.size());
-  std::copy_n(header.begin(), 4, d.firstBytes.begin());
-  if (startsWith(header.data(), wave64Guid("riff"))) {
-    d.container = Container::kWave64;
-    d.riffSize = readU64LE(header.data() + 16);
-    return startsWith(header.data() + kWave64FormTypeOffset, wave64Guid("wave"));
-  }
-  const std::string_view id(header.data(), 4);
-  if (id == "RIFF") d.container = Container::kRiff;
-  if (id == "RIFX") d.container = Container::kRifx;
-  if (id == "RF64") d.container = Container::kRf64;
-  if (id == "BW64") d.container = Container::kBw64;
-  if (d.container == Container::kUnknown) return false;
-  reader.order = d.container == Container::kRifx ? ByteOrder::kBig : ByteOrder::kLittle;
-  d.riffSize = readU32(header.data() + 4, reader.order);
-  return std::string_view(header.data() + kFormTypeOffset, 4) == "WAVE";
-}
-
 // The container's size: the whole file in Wave64, the rest after its first 8 bytes elsewhere;
 // the ds64 chunk's in RF64 and BW64. 0 and 0xFFFFFFFF are placeholders.
 void checkRiffSize(WaveDetails& d, const Found& found) {
@@ -110,6 +88,26 @@ void sortFindings(WaveDetails& d) {
 
 namespace detail {
 
+bool readContainer(Reader& reader, WaveDetails& d) {
+  std::array<char, kWave64FirstChunkOffset> header{};
+  reader.read(0, header.data(), header.size());
+  std::copy_n(header.begin(), 4, d.firstBytes.begin());
+  if (startsWith(header.data(), wave64Guid("riff"))) {
+    d.container = Container::kWave64;
+    d.riffSize = readU64LE(header.data() + 16);
+    return startsWith(header.data() + kWave64FormTypeOffset, wave64Guid("wave"));
+  }
+  const std::string_view id(header.data(), 4);
+  if (id == "RIFF") d.container = Container::kRiff;
+  if (id == "RIFX") d.container = Container::kRifx;
+  if (id == "RF64") d.container = Container::kRf64;
+  if (id == "BW64") d.container = Container::kBw64;
+  if (d.container == Container::kUnknown) return false;
+  reader.order = d.container == Container::kRifx ? ByteOrder::kBig : ByteOrder::kLittle;
+  d.riffSize = readU32(header.data() + 4, reader.order);
+  return std::string_view(header.data() + kFormTypeOffset, 4) == "WAVE";
+}
+
 bool isId(const std::array<char, 4>& id, std::string_view name) {
   return std::string_view(id.data(), id.size()) == name;
 }
@@ -138,7 +136,7 @@ bool Reader::fillWindow(std::int64_t offset) {
 bool Reader::readFromFile(std::int64_t offset, char* out, std::size_t count, bool smallBody) {
   if (fromWindow(offset, out, count)) return true;
   const bool pastMemory = offset >= file_.inMemory() && offset < file_.length();
-  if (!smallBody || !pastMemory) return file_.read(offset, out, count);
+  if (!smallBody || !pastMemory || !file_.mayReadAhead()) return file_.read(offset, out, count);
   return fillWindow(offset) && fromWindow(offset, out, count);
 }
 
@@ -175,7 +173,7 @@ WaveDetails readWaveDetails(ByteSource& file, WaveDetails reuse) {
   resetKeepingStorage(d);
   d.fileLength = file.length();
   Reader reader(file);
-  if (!readContainer(reader, d)) {
+  if (!detail::readContainer(reader, d)) {
     // A file whose first bytes cannot be read is not known to be anything.
     if (reader.failed()) {
       d.readFailed = true;

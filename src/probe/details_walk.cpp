@@ -26,20 +26,6 @@ std::string_view idOf(const WalkedChunk& chunk) {
   return {chunk.id.data(), chunk.id.size()};
 }
 
-bool isPrintable(const char* id) {
-  return std::all_of(id, id + 4, [](char c) { return c >= 0x20 && c <= 0x7E; });
-}
-
-bool isKnown(std::string_view id) {
-  const auto has = [&](const auto& ids) { return std::find(std::begin(ids), std::end(ids), id); };
-  return has(kSingleChunks) != std::end(kSingleChunks) ||
-         has(kRepeatableChunks) != std::end(kRepeatableChunks);
-}
-
-bool isSixtyFour(Container container) {
-  return container == Container::kRf64 || container == Container::kBw64;
-}
-
 bool isPlaceholder(std::uint64_t size) {
   return size == 0 || size == kAllOnes;
 }
@@ -101,7 +87,7 @@ bool restIsZeros(Walk& walk, const ChunkHeader& chunk) {
 bool knownHeaderAt(Walk& walk, std::int64_t offset) {
   ChunkIterator peek(walk.layout, walk.headers, offset, walk.d.fileLength);
   WalkedChunk next;
-  if (!peek.next(next) || !next.named || !isKnown(idOf(next))) return false;
+  if (!peek.next(next) || !next.named || !isKnownChunk(idOf(next))) return false;
   return next.bodySize <= static_cast<std::uint64_t>(walk.d.fileLength - next.bodyOffset);
 }
 
@@ -110,11 +96,7 @@ bool knownHeaderAt(Walk& walk, std::int64_t offset) {
 void sizeFromDs64(Walk& walk, ChunkHeader& chunk) {
   const std::optional<Ds64>& ds64 = walk.found.ds64;
   if (!isSixtyFour(walk.d.container) || chunk.bodySize != kAllOnes || !ds64) return;
-  std::optional<std::uint64_t> size;
-  if (idOf(chunk) == "data") size = ds64->dataSize;
-  for (const auto& [id, entry] : ds64->table) {
-    if (!size && id == chunk.id) size = entry;
-  }
+  const std::optional<std::uint64_t> size = ds64SizeOf(*ds64, chunk.id);
   if (!size) return;
   chunk.bodySize = *size;
   chunk.sizeFromDs64 = true;
@@ -175,13 +157,10 @@ bool takeData(Walk& walk, const ChunkHeader& chunk, bool first) {
 void checkPad(Walk& walk, const ChunkHeader& chunk) {
   const std::int64_t padAt = chunk.bodyOffset + static_cast<std::int64_t>(chunk.bodySize);
   if (walk.layout.alignment != 2 || chunk.bodySize % 2 == 0 || padAt >= walk.d.fileLength) return;
-  char bytes[9];
+  char bytes[kPadLook];
   walk.reader.read(padAt, bytes, sizeof bytes);
-  const std::int64_t left = walk.d.fileLength - padAt;
-  const bool headerAtPad = left >= 8 && isPrintable(bytes);
-  const bool headerAfterPad = left >= 9 && isPrintable(bytes + 1);
   const std::string id(idOf(chunk));
-  if (headerAtPad && !headerAfterPad) {
+  if (padByteLeftOut(bytes, walk.d.fileLength - padAt)) {
     walk.d.warn(Warning::kMissingPadByte, padAt, id);
     walk.it.resumeAt(padAt);
   } else if (bytes[0] != 0) {
@@ -192,7 +171,7 @@ void checkPad(Walk& walk, const ChunkHeader& chunk) {
 // Takes in one chunk header; whether the walk goes on.
 bool visit(Walk& walk, ChunkHeader& chunk) {
   WaveDetails& d = walk.d;
-  if (!chunk.guid && !isPrintable(chunk.id.data())) {
+  if (!chunk.guid && !isPrintableId(chunk.id.data())) {
     if (restIsZeros(walk, chunk)) return false;
     d.warn(Warning::kChunkIdNotPrintable, chunk.offset, std::string(idOf(chunk)));
   }
@@ -213,17 +192,48 @@ bool visit(Walk& walk, ChunkHeader& chunk) {
   return true;
 }
 
+}  // namespace
+
+bool isPrintableId(const char* id) {
+  return std::all_of(id, id + 4, [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+bool isKnownChunk(std::string_view id) {
+  const auto has = [&](const auto& ids) { return std::find(std::begin(ids), std::end(ids), id); };
+  return has(kSingleChunks) != std::end(kSingleChunks) ||
+         has(kRepeatableChunks) != std::end(kRepeatableChunks);
+}
+
+bool isSixtyFour(Container container) {
+  return container == Container::kRf64 || container == Container::kBw64;
+}
+
+std::optional<std::uint64_t> ds64SizeOf(const Ds64& ds64, const std::array<char, 4>& id) {
+  if (isId(id, "data")) return ds64.dataSize;
+  for (const auto& [tableId, entry] : ds64.table) {
+    if (tableId == id) return entry;
+  }
+  return std::nullopt;
+}
+
+bool padByteLeftOut(const char* bytes, std::int64_t left) {
+  const bool headerAtPad = left >= 8 && isPrintableId(bytes);
+  const bool headerAfterPad = left >= 9 && isPrintableId(bytes + 1);
+  return headerAtPad && !headerAfterPad;
+}
+
 ChunkLayout layoutOf(Container container) {
   if (container == Container::kRifx) return kRifxLayout;
   if (container == Container::kWave64) return kWave64Layout;
   return kRiffLayout;
 }
 
-}  // namespace
+std::int64_t firstChunkOffset(Container container) {
+  return container == Container::kWave64 ? 40 : 12;
+}
 
 void walkChunks(Reader& reader, WaveDetails& d, Found& found) {
-  const std::int64_t first = d.container == Container::kWave64 ? 40 : 12;
-  Walk walk(reader, d, found, layoutOf(d.container), first);
+  Walk walk(reader, d, found, layoutOf(d.container), firstChunkOffset(d.container));
   while (true) {
     if (d.chunks.size() == kMaxDetailChunks) {
       d.chunkLimitReached = !walk.it.atEnd();

@@ -18,9 +18,9 @@ std::int16_t FreeFile(RuntimeContext& ctx) {
 void FileOpen(RuntimeContext& ctx, std::int16_t number, const std::string& path, OpenMode mode) {
   if (number < 1 || number > kMaxFileNumber) return ctx.raise(ErrorNumber::kBadFileNameOrNumber);
   if (ctx.files.find(number)) return ctx.raise(ErrorNumber::kFileAlreadyOpen);
-  // A binary open commonly follows a test of the same file, which the context kept open.
-  std::optional<OpenedFile> opened;
-  if (mode == OpenMode::kBinary) opened = ctx.keptFile.take(path);
+  // A binary open commonly follows a test of the same file, which the context kept open; a file
+  // opened before the probe (standard input) is kept for its first open.
+  std::optional<OpenedFile> opened = ctx.keptFile.take(path);
   ctx.keptFile.drop();
   if (!opened) {
     OpenResult result = ctx.fileSystem->open(path);

@@ -12,9 +12,10 @@ namespace pelorin {
 std::int16_t FreeFile(RuntimeContext& ctx);
 
 /// Opens the regular file `path` under `number`: in input mode as a test that the file opens
-/// for reading, in binary mode for reads at any position. A binary open takes the file the
-/// context keeps when it is of the same path; any other open drops that file and asks the file
-/// system. A path that is not a regular file (folder, FIFO, device, socket) fails with
+/// for reading, in binary mode for reads at any position. An open takes the file the context
+/// keeps when it is of the same path (a binary open after a test; the first open of a file the
+/// caller opened itself, such as standard input); any other open drops that file and asks the
+/// file system. A path that is not a regular file (folder, FIFO, device, socket) fails with
 /// "Path/File access error"; other failures raise the numbered error of the file system's
 /// reason. Opening never blocks.
 void FileOpen(RuntimeContext& ctx, std::int16_t number, const std::string& path, OpenMode mode);

@@ -3,7 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
+
+#include "runtime/md5.h"
 
 namespace pelorin {
 
@@ -22,6 +25,16 @@ class ByteSource {
 
   /// How many bytes from the start reads serve from memory, without asking the device.
   virtual std::int64_t inMemory() const { return 0; }
+  /// Whether a read may take more bytes than asked for, to serve later reads from memory: not
+  /// where only the bytes a reader will ask for are there (a stream that kept them).
+  virtual bool mayReadAhead() const { return true; }
+
+  /// The MD5 of the `length` bytes at `offset` where it is known without reading them (a stream
+  /// hashed them as they passed); nothing otherwise, and then they are read to be hashed.
+  virtual std::optional<Md5Digest> knownDigest(std::int64_t /*offset*/,
+                                               std::uint64_t /*length*/) const {
+    return std::nullopt;
+  }
 };
 
 /// Bytes read from the start of a file in one read when it is opened; every read inside them is
@@ -33,6 +46,7 @@ inline constexpr std::size_t kHeadSize = 1024;
 /// What an opened file is, as far as reading it goes.
 enum class FileKind {
   kRegular,  // a file on a disk, read at any offset
+  kStream,   // a pipe read once, front to back: only the bytes kept on the way can be read
 };
 
 /// The system's handle of an opened file (a descriptor, a Win32 handle): owned, closed when
@@ -44,6 +58,12 @@ class FileHandle {
   /// Reads up to `count` bytes at `offset` into `out`, fewer only at the end of the file.
   /// Returns the bytes read, or -1 when the device fails.
   virtual std::int64_t read(std::int64_t offset, char* out, std::size_t count) = 0;
+
+  /// As ByteSource::knownDigest().
+  virtual std::optional<Md5Digest> knownDigest(std::int64_t /*offset*/,
+                                               std::uint64_t /*length*/) const {
+    return std::nullopt;
+  }
 };
 
 /// What one open of a file found: its kind, its length, the head it read and, where the file is
@@ -67,6 +87,10 @@ class OpenedFile final : public ByteSource {
 
   bool read(std::int64_t offset, char* out, std::size_t count) override;
   std::int64_t inMemory() const override { return static_cast<std::int64_t>(headLength_); }
+  bool mayReadAhead() const override { return kind_ != FileKind::kStream; }
+  std::optional<Md5Digest> knownDigest(std::int64_t offset, std::uint64_t length) const override {
+    return rest_ ? rest_->knownDigest(offset, length) : std::nullopt;
+  }
 
  private:
   OpenedFile() = default;

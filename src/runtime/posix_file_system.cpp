@@ -134,6 +134,10 @@ ErrorNumber openFailure(int errnoValue, const std::string& path) {
   }
 }
 
+std::unique_ptr<FileHandle> descriptorHandle(UniqueFd fd) {
+  return std::make_unique<PosixHandle>(std::move(fd));
+}
+
 std::unique_ptr<FileSystem> makeSystemFileSystem() {
   return std::make_unique<PosixFileSystem>();
 }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include "runtime/file_system.h"
+#include "runtime/unique_fd.h"
 
 namespace pelorin {
 
@@ -34,6 +35,10 @@ class PosixFileSystem final : public FileSystem {
  private:
   OpenerIdentity opener_;
 };
+
+/// The handle of an opened regular file, read at any offset as this file system's own files are
+/// (a descriptor the caller opened, such as a copy of standard input's).
+std::unique_ptr<FileHandle> descriptorHandle(UniqueFd fd);
 
 /// The runtime's error number for a failed open or stat of `path` whose system reason was
 /// `errnoValue`.

@@ -205,6 +205,10 @@ OpenResult Win32FileSystem::open(const std::string& path) {
   return openDiskFile(systemPath);
 }
 
+std::unique_ptr<FileHandle> diskFileHandle(UniqueHandle handle) {
+  return std::make_unique<Win32Handle>(std::move(handle));
+}
+
 std::unique_ptr<FileSystem> makeSystemFileSystem() {
   return std::make_unique<Win32FileSystem>();
 }

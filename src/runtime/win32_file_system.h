@@ -24,6 +24,10 @@ class Win32FileSystem final : public FileSystem {
   OpenResult open(const std::string& path) override;
 };
 
+/// The handle of an opened disk file, read at any offset as this file system's own files are (a
+/// handle the caller opened, such as a copy of standard input's).
+std::unique_ptr<FileHandle> diskFileHandle(UniqueHandle handle);
+
 /// Whether Windows takes `path` for a device path: "\\.\" or "\\?\" with each "\" written as
 /// "\" or "/" ("\/.\PhysicalDrive0", "//?/C:/x.wav"), or those three characters alone. Only the
 /// prefix "\\?\" exactly as written is not one: it names a file exactly as written.

@@ -2,16 +2,22 @@
 // exactly one report; an information report whose "Length =" line is the number text of the
 // returned value; every other report returning 0; no file number left open. Then reads the
 // details of the same bytes: the data they count lies in the file, the walk stays within its
-// limit, and what the metadata decoders keep within theirs; and hashes the data they count. The
-// bytes come from memory, so that no file or descriptor is needed per input.
+// limit, and what the metadata decoders keep within theirs; and hashes the data they count. Last,
+// probes the bytes as a pipe hands them, read once and kept where the walks read: every input is
+// far within what a pipe keeps, so its record must be the file's, byte for byte. The bytes come
+// from memory, so that no file or descriptor is needed per input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
+#include "cli/format.h"
 #include "probe/details.h"
 #include "probe/field_text.h"
 #include "probe/sondur.h"
+#include "probe/wave_stream.h"
 #include "runtime/memory_file_system.h"
 #include "runtime/number_text.h"
 
@@ -37,6 +43,42 @@ void require(bool condition, const char* what) {
 bool endsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() &&
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The bytes in pieces of an odd size, as a pipe hands them.
+class BytesPipe final : public pelorin::SequentialSource {
+ public:
+  explicit BytesPipe(std::string_view bytes) : bytes_(bytes) {}
+  std::int64_t read(char* out, std::size_t size) override {
+    const std::size_t n = std::min<std::size_t>({size, 4093, bytes_.size()});
+    bytes_.copy(out, n);
+    bytes_.remove_prefix(n);
+    return static_cast<std::int64_t>(n);
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+// The JSON record, with details and the data's MD5, of `bytes` probed as "-": a file, or a pipe.
+std::string recordOf(std::string_view bytes, bool piped) {
+  pelorin::MemoryFileSystem files;
+  CountingSink sink;
+  pelorin::RuntimeContext ctx(sink, files);
+  std::string name = "-";
+  if (piped) {
+    BytesPipe pipe(bytes);
+    ctx.keptFile.keep(name, pelorin::readWaveStream(pipe, true));
+  } else {
+    files.add(name, std::string(bytes));
+  }
+  const pelorin::ProbeOutcome outcome =
+      pelorin::probeWaveFile(ctx, "-", {}, pelorin::WithDetails::kYesWithMd5);
+  std::string record;
+  pelorin::cli::FormatScratch scratch;
+  pelorin::cli::appendJsonReport(record, "-", outcome, scratch,
+                                 outcome.details ? &*outcome.details : nullptr);
+  return record;
 }
 
 }  // namespace
@@ -73,5 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   pelorin::verifyDataMd5(*opened.file, details);
   require(details.md5 && details.md5->verified, "the data's hash is taken");
+
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  require(recordOf(bytes, true) == recordOf(bytes, false), "a pipe gives the file's record");
   return 0;
 }
