@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/posix_stream.h"
 #include "cli/standard_input.h"
 #include "runtime/posix_file_system.h"
 #include "runtime/unique_fd.h"
@@ -13,11 +14,13 @@ namespace pelorin::cli {
 namespace {
 
 // Standard input read in order. A descriptor its parent made non-blocking is waited for, as a
-// pipe whose writer is slow is.
+// pipe whose writer is slow is. A run asked to stop (Ctrl+C) reads no more: the stream then
+// ends as a failed read, whether it was waiting (an interrupted read) or endless (/dev/zero).
 class DescriptorStream final : public SequentialSource {
  public:
   std::int64_t read(char* out, std::size_t size) override {
     for (;;) {
+      if (stoppingSignal() != 0) return -1;
       const ssize_t got = ::read(STDIN_FILENO, out, size);
       if (got >= 0) return got;
       if (errno == EAGAIN || errno == EWOULDBLOCK) {

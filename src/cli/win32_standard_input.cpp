@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/standard_input.h"
+#include "cli/win32_stream.h"
 #include "runtime/win32_file_system.h"
 
 namespace pelorin::cli {
@@ -13,10 +14,12 @@ HANDLE standardInputHandle() {
   return ::GetStdHandle(STD_INPUT_HANDLE);
 }
 
-// Standard input read in order; a pipe whose writer has gone has ended.
-class HandleStream final : public SequentialSource {
+// Standard input read in order; a pipe whose writer has gone has ended. A run asked to stop
+// (Ctrl+C) reads no more: the stream then ends as a failed read.
+class InputHandleStream final : public SequentialSource {
  public:
   std::int64_t read(char* out, std::size_t size) override {
+    if (ctrlCReceived()) return -1;
     DWORD got = 0;
     const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
     if (::ReadFile(standardInputHandle(), out, wanted, &got, nullptr)) return got;
@@ -37,7 +40,7 @@ class Win32StandardInput final : public StandardInput {
       return {std::nullopt, nullptr, ErrorNumber::kBadFileNameOrNumber};
     }
     if (::GetFileType(input) != FILE_TYPE_DISK) {
-      return {std::nullopt, std::make_unique<HandleStream>()};
+      return {std::nullopt, std::make_unique<InputHandleStream>()};
     }
     LARGE_INTEGER size;
     HANDLE copy = INVALID_HANDLE_VALUE;

@@ -16,12 +16,12 @@ constexpr std::size_t kConsolePiece = 8192;
 // The progress line's one control sequence: clear from the cursor to the end of the line.
 constexpr std::string_view kClearToEndOfLine = "\x1b[K";
 
-std::atomic<bool> ctrlCReceived = false;
+std::atomic<bool> ctrlCCame = false;
 
 // Runs on a thread of the system's: the run sees the flag between records.
 BOOL WINAPI stopRun(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  ctrlCReceived = true;
+  ctrlCCame = true;
   return TRUE;
 }
 
@@ -176,8 +176,12 @@ void stopOnCtrlC() {
   ::SetConsoleCtrlHandler(stopRun, TRUE);
 }
 
+bool ctrlCReceived() {
+  return ctrlCCame;
+}
+
 bool HandleStream::interrupted() const {
-  return ctrlCReceived;
+  return ctrlCReceived();
 }
 
 }  // namespace pelorin::cli

@@ -9,6 +9,8 @@ namespace pelorin::cli {
 /// From now on, Ctrl+C and Ctrl+Break on the console ask the run to stop after the record it
 /// is writing (see interrupted()) rather than end the process at once.
 void stopOnCtrlC();
+/// Whether Ctrl+C or Ctrl+Break came, once stopOnCtrlC() was called.
+bool ctrlCReceived();
 
 /// An output stream over a Win32 handle that someone else owns: standard output or standard
 /// error. On a console, the UTF-8 text is written in UTF-16 with WriteConsoleW, so that names in
