@@ -52,8 +52,13 @@ constexpr std::size_t kChunkOutputBytes = 1024 * 1024;
 constexpr std::size_t kKeptOutputRoom = 64 * 1024;
 // The workers a run grows to when its probes wait on the device rather than the processor: a
 // cold cache answers many requests at once about as fast as one, so the run keeps the device
-// busy instead of the cores.
+// busy instead of the cores. A local disk is kept busy by kWorkersForALocalDisk; a device whose
+// probes take kSlowestLocalProbe or longer each (a network share, a disk that seeks) needs more
+// requests at once to be kept busy, and gets kWorkersForASlowDevice. More workers than a device
+// needs only cost the processors their hand-overs.
 constexpr unsigned kWorkersForASlowDevice = 64;
+constexpr unsigned kWorkersForALocalDisk = 16;
+constexpr std::chrono::milliseconds kSlowestLocalProbe{2};
 // The command line's message-box sink: the box is dismissed at once, since the report is
 // written from the probe's outcome in the format asked for.
 class DismissingSink : public MessageBoxSink {
@@ -321,6 +326,8 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     pool.reportSlowDevice();
     pool.growForSlowDevice();
   });
+  // Until a probe is known to take long, growth stops at what a local disk needs.
+  pool.limitGrowth(kWorkersForALocalDisk - 1);
   // A few chunks in flight per prober, whatever the pool has grown to.
   const auto mostInFlight = [&] {
     return std::min<std::size_t>((pool.size() + 1) * kChunksPerWorker, kMostChunksInFlight);
@@ -333,6 +340,7 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     if (oldest.paused) return pool.resume(&oldest);
     if (oldest.count > 0 && oldest.probeTime.count() > 0) {
       perProbe = oldest.probeTime / static_cast<std::int64_t>(oldest.count);
+      if (perProbe >= kSlowestLocalProbe) pool.limitGrowth(growTo - 1);
     }
     chunks.retireOldest();
   };

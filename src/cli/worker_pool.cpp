@@ -39,8 +39,9 @@ void WorkerPool::reportSlowDevice() {
 
 void WorkerPool::growForSlowDevice() {
   if (!slowDevice() || !mayGrow()) return;
-  const unsigned started = grow(growTo_);
-  growTo_ = size();  // where the system refused a thread, it is asked for no more
+  const unsigned target = growthTarget();
+  const unsigned started = grow(target);
+  if (size() < target) growTo_ = size();  // the system refused a thread: it is asked for no more
   // Only workers that started take chunks: with none, the calling thread goes on probing.
   if (started > 0) grown_ = true;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -80,8 +82,11 @@ class WorkerPool {
   bool slowDevice() const { return slowDevice_.load(std::memory_order_relaxed); }
   /// A prober saw its probes wait on the device: wakes the calling thread to grow. Any thread.
   void reportSlowDevice();
-  /// Grows to its most workers, where a prober has seen the device slow.
+  /// Grows to its most workers, where a prober has seen the device slow; no further than the
+  /// limit of limitGrowth(), where one was set.
   void growForSlowDevice();
+  /// Grows for a slow device to no more than `workers` workers, until the limit is set again.
+  void limitGrowth(unsigned workers) { growthLimit_ = workers; }
 
   /// Queues `chunk` last; or, for a paused one whose reports were written, first.
   void submit(Chunk* chunk);
@@ -97,7 +102,8 @@ class WorkerPool {
   bool finish(Chunk& chunk, ChunkProber& own);
 
  private:
-  bool mayGrow() const { return threads_.size() < growTo_; }
+  unsigned growthTarget() const { return std::min(growTo_, growthLimit_); }
+  bool mayGrow() const { return threads_.size() < growthTarget(); }
   // Starts workers until there are `workers`, or until the system refuses one; returns how
   // many started.
   unsigned grow(unsigned workers);
@@ -106,7 +112,8 @@ class WorkerPool {
 
   PoolSystem& system_;
   ProberMaker makeProber_;
-  unsigned growTo_;     // lowered to the workers there are once growth is refused a thread
+  unsigned growTo_;  // lowered to the workers there are once growth is refused a thread
+  unsigned growthLimit_ = UINT_MAX;
   bool grown_ = false;  // workers started for a slow device; only the calling thread uses it
   std::atomic<bool> slowDevice_ = false;
   std::mutex mutex_;
