@@ -155,6 +155,9 @@ TEST_F(PosixCli, AFileThroughAPipeGetsTheReportItGetsAsAFile) {
   EXPECT_EQ(outputReading(readEnd.get(), pipeFds[1], bytes), asFile);
   EXPECT_NE(asFile.find("\"path\":\"-\",\"report\":\"information\""), std::string::npos);
   EXPECT_NE(asFile.find("\"info\":{\"INAM\":\"n\"}"), std::string::npos);
+
+  const UniqueFd folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  EXPECT_NE(outputReading(folder.get()).find("\"errorNumber\":75"), std::string::npos);
 }
 
 TEST_F(PosixCli, AFullDiskIsAnErrorNeverASuccess) {

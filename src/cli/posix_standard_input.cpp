@@ -46,6 +46,8 @@ class PosixStandardInput final : public StandardInput {
   OpenedStandardInput open() override {
     struct stat st;
     if (::fstat(STDIN_FILENO, &st) != 0) return {std::nullopt, nullptr, failureOf(errno)};
+    // A folder is no stream of bytes: it gets the report a folder named on the command line gets.
+    if (S_ISDIR(st.st_mode)) return {std::nullopt, nullptr, ErrorNumber::kPathFileAccessError};
     if (!S_ISREG(st.st_mode)) return {std::nullopt, std::make_unique<DescriptorStream>()};
     // A copy of its own: the opened file closes it.
     UniqueFd fd(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
