@@ -143,13 +143,13 @@ drop='sh -c "sync; echo 3 > /proc/sys/vm/drop_caches"'
 if sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches' 2>/dev/null; then
   reset_rows
   add_floors
-  add "pelorin-cli --json" "$cli --json $all" 64
+  add "pelorin-cli --json" "$cli --json $all" 16
   add "pelorin-cli --json -j1" "$cli --json -j1 $all" 1
-  add "pelorin-cli --tsv" "$cli --tsv $all" 64
+  add "pelorin-cli --tsv" "$cli --tsv $all" 16
   if [[ $peers == 1 ]]; then add "soxi -D" "soxi -D $all" 1; fi
   time_rows 0 "$cold_runs" "$work/cold.json" "$drop"
   echo "Cold cache (caches dropped before each of $cold_runs runs; pelorin-cli's default grows to" \
-    "64 probers once it sees its probes wait on the device, so it is set against the floor at 64):"
+    "16 probers once it sees its probes wait on the device, so it is set against the floor at 16):"
   echo
   print_table "$work/cold.json"
 else
