@@ -333,7 +333,7 @@ TEST_F(Batch, AnInterruptedWriteEndsWithTheRecordItCut) {
     args.insert(args.end(), paths.begin(), paths.end());
     const std::string whole = runCli(args).out;
     InterruptedStream out(kCut);
-    std::ostringstream err;
+    testing::MemoryStream err;
     EXPECT_EQ(cli::run(args, out, err), cli::kInterrupted) << c.name;
     EXPECT_EQ(out.text, whole.substr(0, whole.find(c.recordEnd, kCut - 1) + 1)) << c.name;
   }

@@ -55,9 +55,9 @@ inline std::string jsonText(const std::string& path) {
 inline CliRun runCli(const std::vector<std::string>& args) {
   CliRun result;
   MemoryStream out;
-  std::ostringstream err;
+  MemoryStream err;
   result.status = cli::run(args, out, err);
-  result.err = err.str();
+  result.err = std::move(err.text);
   result.out = std::move(out.text);
   return result;
 }

@@ -260,9 +260,9 @@ TEST(Options, AcceptedForms) {
   for (const char* posixlyCorrect : {"", "1"}) {
     if (*posixlyCorrect) testing::setEnvironment("POSIXLY_CORRECT", posixlyCorrect);
     for (const Case& c : cases) {
-      std::ostringstream err;
+      testing::MemoryStream err;
       const std::optional<Options> parsed = cli::parseArgs(c.args, err);
-      EXPECT_EQ(err.str(), "") << c.name;
+      EXPECT_EQ(err.text, "") << c.name;
       EXPECT_TRUE(parsed == c.expected) << c.name << (*posixlyCorrect ? " (POSIXLY_CORRECT)" : "");
     }
     testing::unsetEnvironment("POSIXLY_CORRECT");

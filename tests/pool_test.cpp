@@ -204,7 +204,7 @@ class Pool : public ::testing::Test {
 
   Runs run(cli::PoolSystem& system, std::vector<std::string> args) const {
     args.insert(args.end(), paths.begin(), paths.end());
-    std::ostringstream err;
+    testing::MemoryStream err;
     const std::optional<cli::Options> options = cli::parseArgs(args, err);
     cli::Inputs inputs(*options);
     EXPECT_TRUE(inputs.open());

@@ -184,9 +184,9 @@ TEST_F(PosixCli, AFileListThatIsTheOutputFileIsRefused) {
   const std::string list = dir.write("list", tone + "\n");
   const UniqueFd appended(::open(list.c_str(), O_WRONLY | O_APPEND));
   cli::FdStream out(appended.get());
-  std::ostringstream err;
+  testing::MemoryStream err;
   EXPECT_EQ(cli::run({"--files-from", list}, out, err), 2);
-  EXPECT_EQ(err.str(), "pelorin-cli: error: cannot read the file list '" + list +
+  EXPECT_EQ(err.text, "pelorin-cli: error: cannot read the file list '" + list +
                            "': it is the file the output goes to\n");
   struct stat written;
   ASSERT_EQ(::stat(list.c_str(), &written), 0);
@@ -428,7 +428,7 @@ TEST(Progress, ReportsOnTheSameTerminalAreNeverCutByTheLine) {
   std::thread reader([&] {
     while (!done) shown += drain(terminal);
   });
-  std::ostringstream err;
+  testing::MemoryStream err;
   cli::FdStream shared(device);
   EXPECT_EQ(cli::run(args, shared, err, &shared), 0);
   done = true;

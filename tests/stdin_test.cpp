@@ -82,10 +82,10 @@ class FakeInput final : public cli::StandardInput {
 CliRun runWith(const std::vector<std::string>& args, cli::StandardInput& input) {
   CliRun result;
   testing::MemoryStream out;
-  std::ostringstream err;
+  testing::MemoryStream err;
   result.status = cli::run(args, out, err, nullptr, input);
   result.out = std::move(out.text);
-  result.err = err.str();
+  result.err = std::move(err.text);
   return result;
 }
 

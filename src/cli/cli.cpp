@@ -13,12 +13,12 @@ namespace pelorin::cli {
 
 namespace {
 
-int writeError(const Output& output, std::ostream& err) {
-  err << "pelorin-cli: error: cannot write output: " << output.writeError() << '\n';
+int writeError(const Output& output, OutputStream& err) {
+  writeMessage(err, "pelorin-cli: error: cannot write output: " + output.writeError() + '\n');
   return kOutputFailed;
 }
 
-int writeText(Output& output, std::string_view text, std::ostream& err) {
+int writeText(Output& output, std::string_view text, OutputStream& err) {
   output.buffer().append(text);
   output.flush();
   return output.writeError().empty() ? kAllInformation : writeError(output, err);
@@ -26,9 +26,9 @@ int writeText(Output& output, std::string_view text, std::ostream& err) {
 
 // The usage error of a file list that could not be opened or read to its end: the run did not
 // see every path.
-int listError(const PathList& list, std::ostream& err) {
-  err << "pelorin-cli: error: cannot read the file list '" << list.name() << "': " << list.error()
-      << '\n';
+int listError(const PathList& list, OutputStream& err) {
+  writeMessage(err, "pelorin-cli: error: cannot read the file list '" + list.name() +
+                        "': " + list.error() + '\n');
   return kUsageError;
 }
 
@@ -40,24 +40,25 @@ std::optional<std::uint64_t> knownTotal(const Options& options) {
 }
 
 // A folder named without -r gets the open-failure report; once a run, stderr says why.
-void noteFolder(const std::string& folder, std::ostream& err) {
+void noteFolder(const std::string& folder, OutputStream& err) {
   std::string shown;
   appendDisplayLine(shown, folder);
-  err << "pelorin-cli: note: '" << shown << "' is a folder; -r walks it\n";
+  writeMessage(err, "pelorin-cli: note: '" + shown + "' is a folder; -r walks it\n");
 }
 
 // A "-" on a terminal would wait for a file to be typed: refused as a usage error.
-bool terminalAsFile(const Options& options, const StandardInput& standardInput, std::ostream& err) {
+bool terminalAsFile(const Options& options, const StandardInput& standardInput, OutputStream& err) {
   const bool named =
       std::find(options.paths.begin(), options.paths.end(), "-") != options.paths.end();
   if (!named || options.help || options.version || !standardInput.isTerminal()) return false;
-  err << "pelorin-cli: error: '-': standard input is a terminal; pipe a file into it\n" << kUsage;
+  writeMessage(err, "pelorin-cli: error: '-': standard input is a terminal; pipe a file into it\n" +
+                        std::string(kUsage));
   return true;
 }
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, OutputStream& out, std::ostream& err,
+int run(const std::vector<std::string>& args, OutputStream& out, OutputStream& err,
         OutputStream* progressStream, StandardInput& standardInput) {
   const std::optional<Options> options = parseArgs(args, err);
   if (!options || terminalAsFile(*options, standardInput, err)) return kUsageError;

@@ -1,5 +1,4 @@
 #include <csignal>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -11,9 +10,11 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   pelorin::cli::FdStream out(1);
-  pelorin::cli::FdStream progress(2);
+  // The program's own messages and the progress line. No C++ stream is made: the first one
+  // sets up the library's locales, which would add a good part of a millisecond to every start.
+  pelorin::cli::FdStream errors(2);
   pelorin::cli::stopOnSignals();
-  const int status = pelorin::cli::run(args, out, std::cerr, &progress);
+  const int status = pelorin::cli::run(args, out, errors, &errors);
   // A run stopped by a signal ends by it, so that the shell and the parent see why.
   if (const int signalNumber = pelorin::cli::stoppingSignal()) {
     std::signal(signalNumber, SIG_DFL);

@@ -236,13 +236,13 @@ void checkCombinations(const Options& options) {
 
 }  // namespace
 
-std::optional<Options> parseArgs(const std::vector<std::string>& args, std::ostream& err) {
+std::optional<Options> parseArgs(const std::vector<std::string>& args, OutputStream& err) {
   try {
     Options options = parseInOrder(args);
     checkCombinations(options);
     return options;
   } catch (const UsageError& error) {
-    err << "pelorin-cli: error: " << error.message << '\n' << kUsage;
+    writeMessage(err, "pelorin-cli: error: " + error.message + '\n' + std::string(kUsage));
     return std::nullopt;
   }
 }

@@ -56,6 +56,12 @@ class OutputStream {
   virtual std::optional<FileId> regularFile() const { return std::nullopt; }
 };
 
+/// Writes a message of the program's own (an error, a note) to `err`. Nothing is left to tell
+/// of a message that standard error would not take, so how the write ended is not looked at.
+inline void writeMessage(OutputStream& err, std::string_view message) {
+  static_cast<void>(err.write(message));
+}
+
 /// How a read ended.
 struct ReadResult {
   std::size_t count = 0;  // bytes read; 0 at the end, and on a failure

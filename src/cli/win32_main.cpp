@@ -2,7 +2,6 @@
 // where a name holds an unpaired surrogate), and the reports on standard output.
 #include <windows.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,12 +14,10 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) args.push_back(pelorin::toUtf8(argv[i]));
   pelorin::cli::HandleStream out(::GetStdHandle(STD_OUTPUT_HANDLE));
   pelorin::cli::HandleStream errors(::GetStdHandle(STD_ERROR_HANDLE));
-  // The program's own errors come at the end of a run; they go out as the reports do, so that a
-  // file list's name shows on a console as it is.
-  std::ostringstream err;
+  // The program's own errors go out as the reports do, so that a file list's name shows on a
+  // console as it is.
   pelorin::cli::stopOnCtrlC();
-  const int status = pelorin::cli::run(args, out, err, &errors);
-  static_cast<void>(errors.write(err.str()));
+  const int status = pelorin::cli::run(args, out, errors, &errors);
   // The status of a program that Ctrl+C ended, as the console would have given it.
   constexpr DWORD kControlCExit = 0xC000013A;
   return status == pelorin::cli::kInterrupted ? static_cast<int>(kControlCExit) : status;
