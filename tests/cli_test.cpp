@@ -82,8 +82,9 @@ TEST_F(Cli, JsonLineOfTheCanonicalFile) {
                 "\"errorNumber\":0,\"errorDescription\":\"\"}\n");
 }
 
-// The escaper looks at eight bytes at a time: every byte value, at every place in a word and
-// near the end of the text, must come out as a plain byte-at-a-time escaper writes it.
+// The escaper looks at sixteen or eight bytes at a time: every byte value, at every place in a
+// block and near the end of the text, followed by a plain byte or a line feed (a CR LF is written
+// as one), must come out as a plain byte-at-a-time escaper writes it.
 TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
   const auto reference = [](std::string_view text) {
     std::string out = "\"";
@@ -105,15 +106,18 @@ TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
     return out + "\"";
   };
   for (int value = 0; value < 256; ++value) {
-    for (std::size_t length = 1; length <= 19; ++length) {
+    for (std::size_t length = 1; length <= 35; ++length) {
       for (std::size_t place = 0; place < length; ++place) {
-        std::string text(length, 'a');
-        text[place] = static_cast<char>(value);
-        // A byte just above a boundary the word test works with, after the one under test.
-        if (place + 1 < length) text[place + 1] = static_cast<char>(0x21);
-        std::string out(cli::jsonStringRoom(text), '\0');
-        out.resize(static_cast<std::size_t>(cli::writeJsonString(out.data(), text) - out.data()));
-        ASSERT_EQ(out, reference(text)) << "byte " << value << " at " << place << " of " << length;
+        // After the byte under test, one just above a boundary the block test works with, or LF.
+        for (const char next : {'\x21', '\n'}) {
+          std::string text(length, 'a');
+          text[place] = static_cast<char>(value);
+          if (place + 1 < length) text[place + 1] = next;
+          std::string out(cli::jsonStringRoom(text), '\0');
+          out.resize(static_cast<std::size_t>(cli::writeJsonString(out.data(), text) - out.data()));
+          ASSERT_EQ(out, reference(text))
+              << "byte " << value << " at " << place << " of " << length << ", then " << int{next};
+        }
       }
     }
   }

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace pelorin::cli {
 
@@ -72,57 +73,113 @@ std::uint64_t escapeMarks(std::uint64_t word) {
          kHighs;
 }
 
+// Sixteen bytes in one register (SSE2 on x86-64, NEON on ARM), through the compiler's vector
+// types: a comparison sets every bit of the lanes it holds for.
+using Lanes = std::uint8_t __attribute__((vector_size(16)));
+
+// Where the first byte that JSON must escape lies in `lanes`, as a bit mask of its lane and all
+// those after it (in memory order); zero when there is none.
+unsigned __int128 escapeLanes(Lanes lanes) {
+  const auto marked = (lanes < 0x20) | (lanes == '"') | (lanes == '\\');
+  unsigned __int128 mask;
+  std::memcpy(&mask, &marked, sizeof mask);
+  return mask;
+}
+
+// The number of bytes before the first one marked in `mask` (a little-endian machine's lanes).
+unsigned plainBytes(unsigned __int128 mask) {
+  const auto low = static_cast<std::uint64_t>(mask);
+  if (low != 0) return static_cast<unsigned>(std::countr_zero(low)) / 8;
+  return 8 + static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(mask >> 64))) / 8;
+}
+
+// Copies the bytes of [from, end) that need no escape to `to`, sixteen or eight at a time; stops
+// at the first that does, or at the end. Bytes stored past what is kept lie within the room,
+// which the written text's worst case and sixteen bytes to spare make.
+void copyPlain(const char*& from, const char* const end, char*& to, std::size_t textSize) {
+  while (end - from >= 16) {
+    Lanes lanes;
+    std::memcpy(&lanes, from, sizeof lanes);
+    std::memcpy(to, from, sizeof lanes);
+    const unsigned __int128 mask = escapeLanes(lanes);
+    if (mask != 0) {
+      const unsigned plain = plainBytes(mask);
+      from += plain;
+      to += plain;
+      return;
+    }
+    from += 16;
+    to += 16;
+  }
+  const auto left = static_cast<unsigned>(end - from);
+  if (left == 0) return;
+  if (textSize >= 16) {
+    // The last few bytes at once: read as the end of the text's last sixteen, unless one of them
+    // may need an escape.
+    Lanes lanes;
+    std::memcpy(&lanes, end - 16, sizeof lanes);
+    const unsigned written = 8 * (16 - left);  // the bits of the bytes already written
+    if ((escapeLanes(lanes) >> written) == 0) {
+      unsigned __int128 bytes;
+      std::memcpy(&bytes, &lanes, sizeof bytes);
+      bytes >>= written;
+      std::memcpy(to, &bytes, sizeof bytes);
+      from = end;
+      to += left;
+    }
+    return;
+  }
+  if (textSize < 8) return;
+  std::uint64_t word;
+  if (left >= 8) {
+    std::memcpy(&word, from, sizeof word);
+    std::memcpy(to, &word, sizeof word);
+    const std::uint64_t marks = escapeMarks(word);
+    const unsigned plain = marks != 0 ? static_cast<unsigned>(std::countr_zero(marks)) / 8 : 8;
+    from += plain;
+    to += plain;
+    if (plain < 8 || from == end) return;
+  }
+  const auto last = static_cast<unsigned>(end - from);
+  std::memcpy(&word, end - 8, sizeof word);
+  const unsigned written = 8 * (8 - last);
+  if ((escapeMarks(word) >> written) == 0) {
+    word >>= written;
+    std::memcpy(to, &word, sizeof word);
+    from = end;
+    to += last;
+  }
+}
+
+// The inside of a JSON string: its characters, escaped where JSON asks, and no quotes.
+char* writeJsonCharacters(char* to, std::string_view text) {
+  const char* from = text.data();
+  const char* const end = from + text.size();
+  for (;;) {
+    if constexpr (std::endian::native == std::endian::little) {
+      copyPlain(from, end, to, text.size());
+    }
+    if (from == end) break;
+    // One byte: the one that needs an escape, or one of the last few; a line break as one.
+    if (from[0] == '\r' && end - from >= 2 && from[1] == '\n') {
+      std::memcpy(to, "\\r\\n", 4);
+      to += 4;
+      from += 2;
+      continue;
+    }
+    const JsonByte& entry = kJsonBytes[static_cast<unsigned char>(*from++)];
+    std::memcpy(to, entry.text.data(), entry.text.size());
+    to += entry.length;
+  }
+  return to;
+}
+
 }  // namespace
 
 char* writeJsonString(char* to, std::string_view text) {
   *to++ = '"';
   to = writeJsonCharacters(to, text);
   *to++ = '"';
-  return to;
-}
-
-// Eight bytes at a time are stored as they are and kept up to the first one that needs an
-// escape; the bytes stored past what is kept lie within the room, which the written text's
-// worst case and eight bytes to spare make.
-char* writeJsonCharacters(char* to, std::string_view text) {
-  const char* from = text.data();
-  const char* const end = from + text.size();
-  for (;;) {
-    if constexpr (std::endian::native == std::endian::little) {
-      while (end - from >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, from, sizeof word);
-        std::memcpy(to, &word, sizeof word);
-        const std::uint64_t marks = escapeMarks(word);
-        if (marks != 0) {
-          const auto plain = static_cast<std::size_t>(std::countr_zero(marks) / 8);
-          from += plain;
-          to += plain;
-          break;
-        }
-        from += 8;
-        to += 8;
-      }
-      if (from != end && end - from < 8 && text.size() >= 8) {
-        // The last few bytes at once: read as the end of the text's last eight, unless one of
-        // them may need an escape.
-        const auto left = static_cast<unsigned>(end - from);
-        std::uint64_t word;
-        std::memcpy(&word, end - 8, sizeof word);
-        const unsigned written = 8 * (8 - left);  // the bits of the bytes already written
-        if ((escapeMarks(word) >> written) == 0) {
-          word >>= written;
-          std::memcpy(to, &word, sizeof word);
-          return to + left;
-        }
-      }
-    }
-    if (from == end) break;
-    // One byte: the one that needs an escape, or one of the last few.
-    const JsonByte& entry = kJsonBytes[static_cast<unsigned char>(*from++)];
-    std::memcpy(to, entry.text.data(), entry.text.size());
-    to += entry.length;
-  }
   return to;
 }
 

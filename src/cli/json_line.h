@@ -16,22 +16,17 @@
 namespace pelorin::cli {
 
 // No escape is longer than the six characters of \u00XX; and the writer below may store up to
-// eight bytes past where it stops, which the room of any text but the empty one covers.
+// sixteen bytes past where it stops.
 constexpr std::size_t kLongestEscape = 6;
 
 /// The most room `text` can take as a JSON string, quotes included, with room to spare.
 inline std::size_t jsonStringRoom(std::string_view text) {
-  return 2 + kLongestEscape * text.size() + 8;
+  return 2 + kLongestEscape * text.size() + 16;
 }
 
 /// Writes `text` as a JSON string at `to`, which has jsonStringRoom(text) bytes of room; returns
 /// the end of what was written.
 char* writeJsonString(char* to, std::string_view text);
-
-/// Writes `text` as the inside of a JSON string (its characters, escaped where JSON asks, and no
-/// quotes) at `to`, which has jsonStringRoom(text) bytes of room; returns the end of what was
-/// written.
-char* writeJsonCharacters(char* to, std::string_view text);
 
 /// Whether every byte is below 0x80.
 bool isAscii(std::string_view bytes);
@@ -65,23 +60,8 @@ class JsonLine {
     length_ += static_cast<std::size_t>(writeJsonString(to, text) - to);
   }
 
-  // A prompt as one JSON string. Its own line breaks are written as the escapes they are, "\r\n",
-  // and only the lines between them are looked at for characters to escape.
-  void prompt(PromptView prompt) {
-    char* const start = room(jsonStringRoom(prompt.text));
-    char* to = start;
-    *to++ = '"';
-    std::size_t lineStart = 0;
-    for (const std::size_t lineBreak : prompt.lineBreaks) {
-      to = writeJsonCharacters(to, prompt.text.substr(lineStart, lineBreak - lineStart));
-      std::memcpy(to, "\\r\\n", 4);
-      to += 4;
-      lineStart = lineBreak + 2;
-    }
-    to = writeJsonCharacters(to, prompt.text.substr(lineStart));
-    *to++ = '"';
-    length_ += static_cast<std::size_t>(to - start);
-  }
+  // A prompt as one JSON string: its line breaks, CR LF, as the escapes they are.
+  void prompt(PromptView prompt) { string(prompt.text); }
 
   // A path as its text: the same bytes where they are UTF-8, which ASCII always is.
   // A path that is not UTF-8 also gets "pathBytes", its bytes in base64, since its text shows
