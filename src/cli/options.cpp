@@ -193,7 +193,11 @@ void apply(const Found& found, Options& options) {
 
 Options parseInOrder(const std::vector<std::string>& args) {
   // getopt_long wants argv as main() gets it. It may reorder the pointers, never the strings.
-  std::vector<char*> argv{const_cast<char*>("pelorin-cli")};
+  // Both arrays are made at their full size at once: a command line of many thousand paths
+  // would otherwise be copied on every doubling, into fresh memory that each costs a page fault.
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 2);
+  argv.push_back(const_cast<char*>("pelorin-cli"));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const int argc = static_cast<int>(args.size()) + 1;
@@ -203,6 +207,7 @@ Options parseInOrder(const std::vector<std::string>& args) {
   optind = 0;
   opterr = 0;
   Options options;
+  options.paths.reserve(args.size());
   for (Found found = nextOption(argc, argv.data()); found.code != -1;
        found = nextOption(argc, argv.data())) {
     apply(found, options);
