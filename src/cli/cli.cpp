@@ -58,9 +58,9 @@ bool terminalAsFile(const Options& options, const StandardInput& standardInput, 
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, OutputStream& out, OutputStream& err,
+int run(std::vector<std::string> args, OutputStream& out, OutputStream& err,
         OutputStream* progressStream, StandardInput& standardInput) {
-  const std::optional<Options> options = parseArgs(args, err);
+  const std::optional<Options> options = parseArgs(std::move(args), err);
   if (!options || terminalAsFile(*options, standardInput, err)) return kUsageError;
   Output output(out);
   if (options->help) return writeText(output, kHelp, err);

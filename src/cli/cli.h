@@ -22,7 +22,7 @@ enum ExitStatus : int {
 /// report per path to `out`; usage and the program's own errors go to `err`, and the progress
 /// of a long run to `progress` (null: none); a path "-" reads `standardInput`. Returns the exit
 /// status.
-int run(const std::vector<std::string>& args, OutputStream& out, OutputStream& err,
+int run(std::vector<std::string> args, OutputStream& out, OutputStream& err,
         OutputStream* progress = nullptr, StandardInput& standardInput = systemStandardInput());
 
 }  // namespace pelorin::cli

@@ -1,5 +1,6 @@
 #include <csignal>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli.h"
@@ -8,13 +9,13 @@
 int main(int argc, char** argv) {
   // A closed pipe shows as EPIPE from write(), so that `pelorin-cli ... | head` ends quietly.
   std::signal(SIGPIPE, SIG_IGN);
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args(argv + 1, argv + argc);
   pelorin::cli::FdStream out(1);
   // The program's own messages and the progress line. No C++ stream is made: the first one
   // sets up the library's locales, which would add a good part of a millisecond to every start.
   pelorin::cli::FdStream errors(2);
   pelorin::cli::stopOnSignals();
-  const int status = pelorin::cli::run(args, out, errors, &errors);
+  const int status = pelorin::cli::run(std::move(args), out, errors, &errors);
   // A run stopped by a signal ends by it, so that the shell and the parent see why.
   if (const int signalNumber = pelorin::cli::stoppingSignal()) {
     std::signal(signalNumber, SIG_DFL);

@@ -182,7 +182,6 @@ void apply(const Found& found, Options& options) {
   for (const Flag& flag : kFlags) {
     if (flag.code == found.code) options.*flag.member = true;
   }
-  if (found.code == kPath) options.paths.emplace_back(found.value);
   if (found.code == kJson) setFormat(options, Format::kJson);
   if (found.code == kTsv) setFormat(options, Format::kTsv);
   if (found.code == 'j') options.jobs = parseJobs(found);
@@ -191,14 +190,38 @@ void apply(const Found& found, Options& options) {
   if (found.code == kNoProgress) options.progress = ProgressMode::kNever;
 }
 
-Options parseInOrder(const std::vector<std::string>& args) {
+// The argument whose text `value` is. getopt_long hands paths back in their order, so the search
+// starts after the last path; it goes round to the start all the same.
+std::size_t argumentOf(const std::vector<std::string>& args, const char* value, std::size_t from) {
+  for (std::size_t looked = 0; looked < args.size(); ++looked) {
+    const std::size_t i = (from + looked) % args.size();
+    if (args[i].c_str() == value) return i;
+  }
+  throw UsageError{"a path that is not among the arguments"};  // getopt_long never gives one
+}
+
+// The arguments that are paths, in order, from those of `args` that `isPath` marks. They are
+// moved to the front of `args` itself: a command line of many thousand paths is not copied
+// into fresh memory, where each page costs a fault.
+std::vector<std::string> keepPaths(std::vector<std::string> args, const std::vector<bool>& isPath) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (!isPath[i]) continue;
+    if (kept != i) args[kept] = std::move(args[i]);
+    ++kept;
+  }
+  args.resize(kept);
+  return args;
+}
+
+Options parseInOrder(std::vector<std::string> args) {
   // getopt_long wants argv as main() gets it. It may reorder the pointers, never the strings.
-  // Both arrays are made at their full size at once: a command line of many thousand paths
-  // would otherwise be copied on every doubling, into fresh memory that each costs a page fault.
+  // The array is made at its full size at once: a command line of many thousand paths would
+  // otherwise be copied on every doubling, into fresh memory.
   std::vector<char*> argv;
   argv.reserve(args.size() + 2);
   argv.push_back(const_cast<char*>("pelorin-cli"));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   const int argc = static_cast<int>(args.size()) + 1;
 
@@ -207,13 +230,20 @@ Options parseInOrder(const std::vector<std::string>& args) {
   optind = 0;
   opterr = 0;
   Options options;
-  options.paths.reserve(args.size());
+  std::vector<bool> isPath(args.size());
+  std::size_t nextPath = 0;  // paths come back in order: each is looked for after the last
   for (Found found = nextOption(argc, argv.data()); found.code != -1;
        found = nextOption(argc, argv.data())) {
-    apply(found, options);
+    if (found.code != kPath) {
+      apply(found, options);
+      continue;
+    }
+    nextPath = argumentOf(args, found.value, nextPath);
+    isPath[nextPath++] = true;
   }
   // getopt_long stops at "--", with optind at the argument after it.
-  for (int i = optind; i < argc; ++i) options.paths.emplace_back(argv[i]);
+  for (int i = optind; i < argc; ++i) isPath[static_cast<std::size_t>(i - 1)] = true;
+  options.paths = keepPaths(std::move(args), isPath);
   return options;
 }
 
@@ -241,9 +271,9 @@ void checkCombinations(const Options& options) {
 
 }  // namespace
 
-std::optional<Options> parseArgs(const std::vector<std::string>& args, OutputStream& err) {
+std::optional<Options> parseArgs(std::vector<std::string> args, OutputStream& err) {
   try {
-    Options options = parseInOrder(args);
+    Options options = parseInOrder(std::move(args));
     checkCombinations(options);
     return options;
   } catch (const UsageError& error) {

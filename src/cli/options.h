@@ -82,6 +82,6 @@ inline constexpr std::string_view kHelp =
 /// which a run may read once). Long options must be written in full. On a usage error returns
 /// nothing and says why on `err`, followed by the usage. Not thread-safe: getopt_long keeps its
 /// state in globals, which this resets.
-std::optional<Options> parseArgs(const std::vector<std::string>& args, OutputStream& err);
+std::optional<Options> parseArgs(std::vector<std::string> args, OutputStream& err);
 
 }  // namespace pelorin::cli
