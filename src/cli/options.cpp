@@ -200,6 +200,9 @@ std::size_t argumentOf(const std::vector<std::string>& args, const char* value, 
   throw UsageError{"a path that is not among the arguments"};  // getopt_long never gives one
 }
 
+// Whether getopt_long would hand `arg` back as a path: it does not start with '-', or is "-".
+bool cannotBeAnOption(const char* arg) { return arg[0] != '-' || arg[1] == '\0'; }
+
 // The arguments that are paths, in order, from those of `args` that `isPath` marks. They are
 // moved to the front of `args` itself: a command line of many thousand paths is not copied
 // into fresh memory, where each page costs a fault.
@@ -232,8 +235,16 @@ Options parseInOrder(std::vector<std::string> args) {
   Options options;
   std::vector<bool> isPath(args.size());
   std::size_t nextPath = 0;  // paths come back in order: each is looked for after the last
-  for (Found found = nextOption(argc, argv.data()); found.code != -1;
-       found = nextOption(argc, argv.data())) {
+  for (;;) {
+    // Most arguments of a long command line are paths: once getopt_long has started, one that
+    // cannot be an option is taken as it would take it, without the call.
+    if (optind > 0 && optind < argc && cannotBeAnOption(argv[optind])) {
+      isPath[static_cast<std::size_t>(optind - 1)] = true;
+      ++optind;
+      continue;
+    }
+    const Found found = nextOption(argc, argv.data());
+    if (found.code == -1) break;
     if (found.code != kPath) {
       apply(found, options);
       continue;
