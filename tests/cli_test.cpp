@@ -123,6 +123,19 @@ TEST(JsonString, EveryByteAtEveryPlaceEscapesAsOneByteAtATime) {
   }
 }
 
+// An identifier is written as it is when each byte is printable ASCII other than the quote and
+// the backslash: every byte value, at each of its four places.
+TEST(JsonString, PlainFourBytesAreExactlyThePrintableOnes) {
+  for (int value = 0; value < 256; ++value) {
+    const bool printable = value >= 0x20 && value < 0x7F && value != '"' && value != '\\';
+    for (std::size_t place = 0; place < 4; ++place) {
+      std::string id = "WAVE";
+      id[place] = static_cast<char>(value);
+      ASSERT_EQ(cli::isPlainFourBytes(id.data()), printable) << value << " at " << place;
+    }
+  }
+}
+
 TEST_F(Cli, JsonIdentifiersEscapeWhatJsonMustAndShowHighBytesAsCharacters) {
   struct Case {
     const char* formType;

@@ -187,6 +187,15 @@ void JsonLine::grow(std::size_t size) {
   scratch_.line.resize(std::max(size, 2 * scratch_.line.size()));
 }
 
+// A byte at or above 0x7F is marked by its own high bit or by the one that adding one sets; a
+// carry can mark a byte above it as well, which only sends a plain identifier the long way.
+bool isPlainFourBytes(const char* bytes) {
+  std::uint32_t four;
+  std::memcpy(&four, bytes, sizeof four);
+  const std::uint64_t word = four | (kOnes * 'a' << 32);  // the upper four bytes plain
+  return ((escapeMarks(word) | (word + kOnes) | word) & kHighs) == 0;
+}
+
 // Whether every byte is below 0x80.
 bool isAscii(std::string_view bytes) {
   std::size_t at = 0;

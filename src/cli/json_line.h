@@ -28,6 +28,10 @@ inline std::size_t jsonStringRoom(std::string_view text) {
 /// the end of what was written.
 char* writeJsonString(char* to, std::string_view text);
 
+/// Whether the four bytes at `bytes` go into a JSON string as they are: printable ASCII, and
+/// neither a quote nor a backslash.
+bool isPlainFourBytes(const char* bytes);
+
 /// Whether every byte is below 0x80.
 bool isAscii(std::string_view bytes);
 
@@ -101,6 +105,14 @@ class JsonLine {
   // An identifier's bytes as characters U+0000 to U+00FF. Printable ASCII that JSON need not
   // escape, which nearly every identifier is, is written as it stands.
   void identifier(std::string_view bytes) {
+    if (bytes.size() == 4 && isPlainFourBytes(bytes.data())) {  // the common case, at once
+      char* to = room(6);
+      to[0] = '"';
+      std::memcpy(to + 1, bytes.data(), 4);
+      to[5] = '"';
+      length_ += 6;
+      return;
+    }
     const auto plain = [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; };
     if (std::all_of(bytes.begin(), bytes.end(), plain)) {
       char* to = room(bytes.size() + 2);
