@@ -59,6 +59,9 @@ constexpr std::size_t kKeptOutputRoom = 64 * 1024;
 constexpr unsigned kWorkersForASlowDevice = 64;
 constexpr unsigned kWorkersForALocalDisk = 16;
 constexpr std::chrono::milliseconds kSlowestLocalProbe{2};
+// Probes are judged against kSlowestLocalProbe in groups of at least this many: one that waited
+// long (the first look into a folder, a moment when the processors were busy) is not a device.
+constexpr std::size_t kProbesJudgedTogether = 16;
 // The command line's message-box sink: the box is dismissed at once, since the report is
 // written from the probe's outcome in the format asked for.
 class DismissingSink : public MessageBoxSink {
@@ -274,7 +277,14 @@ class Chunks {
   Chunk& oldest() { return *inFlight_.front(); }
 
   Chunk& takeFree() {
-    if (free_.empty()) return *made_.emplace_back(std::make_unique<Chunk>());
+    if (free_.empty()) {
+      // The room a chunk's reports are kept in, made once: grown by doubling in the arena of
+      // each worker that probed it, it cost a run of many workers hundreds of fresh pages, each
+      // a page fault. Room never written costs nothing.
+      Chunk& made = *made_.emplace_back(std::make_unique<Chunk>());
+      made.output.reserve(kKeptOutputRoom);
+      return made;
+    }
     Chunk* chunk = free_.back();
     free_.pop_back();
     return *chunk;
@@ -311,6 +321,27 @@ std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written,
   return probers >= kManyProbers ? kFirstChunkItemsOfManyProbers : kFirstChunkItems;
 }
 
+// The time that probes took, added up chunk by chunk until there are enough of them to tell a
+// slow device by; then judged, and counted afresh.
+class ProbeTimes {
+ public:
+  /// Adds a chunk's probes; true when, with those before, they are enough and took at least
+  /// `slowest` each on average.
+  bool addAndJudge(const Chunk& chunk, std::chrono::nanoseconds slowest) {
+    time_ += chunk.probeTime;
+    probes_ += chunk.count;
+    if (probes_ < kProbesJudgedTogether) return false;
+    const bool slow = time_ / static_cast<std::int64_t>(probes_) >= slowest;
+    time_ = {};
+    probes_ = 0;
+    return slow;
+  }
+
+ private:
+  std::chrono::nanoseconds time_{};
+  std::size_t probes_ = 0;
+};
+
 // Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers. When
 // `growTo` is more and the probes turn out to wait on the device, the run grows to that many.
 Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Progress& progress,
@@ -326,13 +357,14 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     pool.reportSlowDevice();
     pool.growForSlowDevice();
   });
-  // Until a probe is known to take long, growth stops at what a local disk needs.
+  // Until probes are known to take long, growth stops at what a local disk needs.
   pool.limitGrowth(kWorkersForALocalDisk - 1);
   // A few chunks in flight per prober, whatever the pool has grown to.
   const auto mostInFlight = [&] {
     return std::min<std::size_t>((pool.size() + 1) * kChunksPerWorker, kMostChunksInFlight);
   };
   std::chrono::nanoseconds perProbe{};  // as the last chunk written whole took, if known
+  ProbeTimes probeTimes;
   const auto writeOldest = [&] {
     Chunk& oldest = chunks.oldest();
     if (!pool.finish(oldest, own)) return;  // the pool grew: more chunks to hand out first
@@ -340,7 +372,7 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
     if (oldest.paused) return pool.resume(&oldest);
     if (oldest.count > 0 && oldest.probeTime.count() > 0) {
       perProbe = oldest.probeTime / static_cast<std::int64_t>(oldest.count);
-      if (perProbe >= kSlowestLocalProbe) pool.limitGrowth(growTo - 1);
+      if (probeTimes.addAndJudge(oldest, kSlowestLocalProbe)) pool.limitGrowth(growTo - 1);
     }
     chunks.retireOldest();
   };
