@@ -25,6 +25,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 gcc -O2 -pthread -o "$work/floor" "$here/floor.c"
 gcc -O2 -o "$work/make_files" "$here/make_files.c"
+gcc -O2 -o "$work/fresh_pages" "$here/fresh_pages.c"
 mkdir "$work/files" "$work/small" "$work/large"
 "$work/make_files" "$work/files" "$files"
 "$work/make_files" "$work/small" 1000
@@ -256,6 +257,13 @@ echo "System calls per probed file (strace -f -c, 1,000 files minus 1, writes le
   "--details. Under strace every call waits for the tracer, which the default takes for a slow" \
   "device: it grows to 64 probers, and their start-up makes $(calls_per_file --json) a file."
 
+# The page faults of one run on the 10,000 files, where perf can count them.
+page_faults() {
+  command -v perf >/dev/null || { echo "(no perf)"; return; }
+  (cd "$work/files" && perf stat -x, -e page-faults "$@" "${names[@]}" 2>&1 >/dev/null |
+    awk -F, '/page-faults/ { print $1 }')
+}
+
 # Warm, as the table's first rows: the cold table dropped the caches.
 find "$work/small" "$work/large" -type f -exec cat {} + >/dev/null
 # The median of three runs' peaks, as the tables give medians.
@@ -268,6 +276,11 @@ peak_large=$(peak "$work/large")
 echo "Peak memory of pelorin-cli --json -r (median of 3 runs): ${peak_small} KiB for 1,000 files," \
   "${peak_large} KiB for 100,000 files in 100 folders" \
   "($(awk -v a="$peak_large" -v b="$peak_small" 'BEGIN { printf "%.2f", a / b }') times)."
+cat "$work"/files/*.wav >/dev/null  # warm again: the cold table dropped the caches
+echo "A first touch of a page of memory (bench/fresh_pages.c, median of 3 rounds of 4,096 pages):" \
+  "$("$work/fresh_pages") µs. Page faults of a warm run on the 10,000 files (perf stat -e" \
+  "page-faults): $(page_faults "$cli" --json) for pelorin-cli --json, $(page_faults "$cli" --json -j1)" \
+  "with -j1, $(page_faults "$work/floor" -s) for the four-call floor at 1 thread."
 if [[ $peers == 1 ]]; then
   echo "ffprobe runs once per file; its row is timed on 200 files and extrapolated to 10,000."
 fi
