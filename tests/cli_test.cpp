@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -160,6 +161,19 @@ TEST_F(Cli, JsonLengthIsTheShortestRoundTrip) {
   const auto run = runCli({"--json", shortOne});
   EXPECT_NE(run.out.find("\"lengthSeconds\":5.668934240362812e-06,"), std::string::npos);
   EXPECT_NE(run.out.find("Length = 5.66893424036281E-06 seconds."), std::string::npos);
+}
+
+// Whole numbers take a shorter way than other doubles; their text must stay to_chars' own.
+TEST(JsonNumber, WholeNumbersAreWrittenAsToCharsWritesThem) {
+  for (const double value :
+       {0.0, -0.0, 1.0, -1.0, 10000.0, 99999.0, -99999.0, 100000.0, 123456.0, 99999.5}) {
+    cli::FormatScratch scratch;
+    cli::JsonLine line(scratch);
+    line.number(value);
+    char expected[32];
+    EXPECT_EQ(line.text(),
+              std::string_view(expected, std::to_chars(expected, expected + 32, value).ptr));
+  }
 }
 
 TEST_F(Cli, JsonPathBytesIdentifyNamesThatAreNotUtf8) {

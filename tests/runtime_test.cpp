@@ -56,8 +56,9 @@ TEST(NumberText, DoublesPrintAsTheCLibraryPrintsThem) {
   std::vector<double> values;
   for (int exponent = -310; exponent <= 310; ++exponent) {
     const double decade = std::pow(10.0, exponent);
-    values.insert(values.end(), {decade, std::nextafter(decade, 0.0),
-                                 std::nextafter(decade, HUGE_VAL), 9.5 * decade, 1.0 / 3 * decade});
+    values.insert(values.end(),
+                  {decade, std::nextafter(decade, 0.0), std::nextafter(decade, HUGE_VAL),
+                   9.5 * decade, 1.0 / 3 * decade, -decade, decade - 1, 1 - decade});
   }
   std::uint64_t bits = 0x9E3779B97F4A7C15;
   for (int i = 0; i < 20000; ++i) {

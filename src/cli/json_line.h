@@ -146,6 +146,11 @@ class JsonLine {
   // The shortest decimal that reads back as the same double; null when it is not finite.
   void number(double value) {
     if (!std::isfinite(value)) return raw("null");
+    // A whole number of five digits or fewer: to_chars writes its digits, as its exponent form
+    // is never shorter. Zero is left to it, for the sign of negative zero.
+    if (value != 0 && std::fabs(value) < 1e5 && value == std::trunc(value)) {
+      return integer(static_cast<std::int32_t>(value));
+    }
     constexpr std::size_t kDigits = 32;
     char* to = room(kDigits);
     length_ += static_cast<std::size_t>(std::to_chars(to, to + kDigits, value).ptr - to);

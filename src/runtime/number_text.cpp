@@ -63,6 +63,11 @@ char* writeStr(char* to, double value) {
   if (std::isnan(value)) return copy(" NaN");
   if (std::isinf(value)) return value < 0 ? copy("-Infinity") : copy(" Infinity");
   if (value == 0) return copy(" 0");  // negative zero too
+  // A whole number below 10^15 has at most fifteen digits, which "%.15G" writes as they are:
+  // the integer's text, without working out the double's shortest digits.
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    return writeStr(to, static_cast<std::int64_t>(value));
+  }
   *to++ = value < 0 ? '-' : ' ';
   // The shortest digits that read back as the value, in scientific form ("1.25e-06").
   std::array<char, 32> scientific;
