@@ -295,7 +295,8 @@ TEST(Options, AcceptedForms) {
     if (*posixlyCorrect) testing::setEnvironment("POSIXLY_CORRECT", posixlyCorrect);
     for (const Case& c : cases) {
       testing::MemoryStream err;
-      const std::optional<Options> parsed = cli::parseArgs(c.args, err);
+      const cli::CommandLineTexts texts(c.args);
+      const std::optional<Options> parsed = cli::parseArgs(texts.line(), err);
       EXPECT_EQ(err.text, "") << c.name;
       EXPECT_TRUE(parsed == c.expected) << c.name << (*posixlyCorrect ? " (POSIXLY_CORRECT)" : "");
     }

@@ -208,7 +208,8 @@ class Pool : public ::testing::Test {
   Runs run(cli::PoolSystem& system, std::vector<std::string> args) const {
     args.insert(args.end(), paths.begin(), paths.end());
     testing::MemoryStream err;
-    const std::optional<cli::Options> options = cli::parseArgs(args, err);
+    const cli::CommandLineTexts texts(args);
+    const std::optional<cli::Options> options = cli::parseArgs(texts.line(), err);
     cli::Inputs inputs(*options);
     EXPECT_TRUE(inputs.open());
     testing::MemoryStream out;

@@ -290,7 +290,8 @@ TEST_F(PosixBatch, AFolderSwappedForALinkDuringTheWalkIsNotEntered) {
   ::mkdir((dir / "walked/sub").c_str(), 0755);
   const std::string first = dir.write("walked/a.wav", canonicalWave(100));
   dir.write("walked/sub/inside.wav", canonicalWave(100));
-  const cli::Options options{.recursive = true, .paths = {dir / "walked"}};
+  const std::string walked = dir / "walked";
+  const cli::Options options{.recursive = true, .paths = {walked}};
   cli::Inputs inputs(options);
   ASSERT_TRUE(inputs.open());
   cli::Item item;

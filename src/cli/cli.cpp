@@ -58,9 +58,9 @@ bool terminalAsFile(const Options& options, const StandardInput& standardInput, 
 
 }  // namespace
 
-int run(std::vector<std::string> args, OutputStream& out, OutputStream& err,
-        OutputStream* progressStream, StandardInput& standardInput) {
-  const std::optional<Options> options = parseArgs(std::move(args), err);
+int run(CommandLine argv, OutputStream& out, OutputStream& err, OutputStream* progressStream,
+        StandardInput& standardInput) {
+  const std::optional<Options> options = parseArgs(argv, err);
   if (!options || terminalAsFile(*options, standardInput, err)) return kUsageError;
   Output output(out);
   if (options->help) return writeText(output, kHelp, err);
@@ -78,6 +78,12 @@ int run(std::vector<std::string> args, OutputStream& out, OutputStream& err,
   if (const PathList* failed = inputs.failedList()) return listError(*failed, err);
   const bool warned = options->strict && tally.filesWithWarnings > 0;
   return tally.allInformation() && !warned ? kAllInformation : kOtherReport;
+}
+
+int run(std::vector<std::string> args, OutputStream& out, OutputStream& err,
+        OutputStream* progressStream, StandardInput& standardInput) {
+  const CommandLineTexts texts(std::move(args));
+  return run(texts.line(), out, err, progressStream, standardInput);
 }
 
 }  // namespace pelorin::cli

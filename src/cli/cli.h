@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "cli/standard_input.h"
 #include "cli/stream.h"
 
@@ -18,10 +19,14 @@ enum ExitStatus : int {
   kInterrupted = 130,
 };
 
-/// Runs pelorin-cli with `args` (without the program name): probes each path and writes one
-/// report per path to `out`; usage and the program's own errors go to `err`, and the progress
-/// of a long run to `progress` (null: none); a path "-" reads `standardInput`. Returns the exit
-/// status.
+/// Runs pelorin-cli with the command line `argv` (its texts live as long as the run): probes
+/// each path and writes one report per path to `out`; usage and the program's own errors go to
+/// `err`, and the progress of a long run to `progress` (null: none); a path "-" reads
+/// `standardInput`. Returns the exit status.
+int run(CommandLine argv, OutputStream& out, OutputStream& err, OutputStream* progress = nullptr,
+        StandardInput& standardInput = systemStandardInput());
+
+/// run() with the arguments `args`, after the program's name.
 int run(std::vector<std::string> args, OutputStream& out, OutputStream& err,
         OutputStream* progress = nullptr, StandardInput& standardInput = systemStandardInput());
 

@@ -190,71 +190,41 @@ void apply(const Found& found, Options& options) {
   if (found.code == kNoProgress) options.progress = ProgressMode::kNever;
 }
 
-// The argument whose text `value` is. getopt_long hands paths back in their order, so the search
-// starts after the last path; it goes round to the start all the same.
-std::size_t argumentOf(const std::vector<std::string>& args, const char* value, std::size_t from) {
-  for (std::size_t looked = 0; looked < args.size(); ++looked) {
-    const std::size_t i = (from + looked) % args.size();
-    if (args[i].c_str() == value) return i;
-  }
-  throw UsageError{"a path that is not among the arguments"};  // getopt_long never gives one
-}
-
 // Whether getopt_long would hand `arg` back as a path: it does not start with '-', or is "-".
-bool cannotBeAnOption(const char* arg) { return arg[0] != '-' || arg[1] == '\0'; }
-
-// The arguments that are paths, in order, from those of `args` that `isPath` marks. They are
-// moved to the front of `args` itself: a command line of many thousand paths is not copied
-// into fresh memory, where each page costs a fault.
-std::vector<std::string> keepPaths(std::vector<std::string> args, const std::vector<bool>& isPath) {
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (!isPath[i]) continue;
-    if (kept != i) args[kept] = std::move(args[i]);
-    ++kept;
-  }
-  args.resize(kept);
-  return args;
+bool cannotBeAnOption(const char* arg) {
+  return arg[0] != '-' || arg[1] == '\0';
 }
 
-Options parseInOrder(std::vector<std::string> args) {
-  // getopt_long wants argv as main() gets it. It may reorder the pointers, never the strings.
-  // The array is made at its full size at once: a command line of many thousand paths would
-  // otherwise be copied on every doubling, into fresh memory.
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 2);
-  argv.push_back(const_cast<char*>("pelorin-cli"));
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const int argc = static_cast<int>(args.size()) + 1;
-
+// The paths are views of the command line's texts, in the order given: getopt_long, asked to
+// return them in order ("-" first in its options), never reorders the arguments. A command line
+// of many thousand paths is so never copied into fresh memory, where each page costs a fault.
+Options parseInOrder(CommandLine argv) {
   // A fresh start, as run() may parse many command lines in one process: glibc's getopt_long
   // takes optind 0 so, and so does mingw-w64's BSD one (as optreset).
   optind = 0;
   opterr = 0;
+  const int argc = static_cast<int>(argv.size());
   Options options;
-  std::vector<bool> isPath(args.size());
-  std::size_t nextPath = 0;  // paths come back in order: each is looked for after the last
+  // A program started without even its name (execve allows it) has no arguments.
+  if (argc == 0) return options;
+  options.paths.reserve(argv.size());
   for (;;) {
     // Most arguments of a long command line are paths: once getopt_long has started, one that
     // cannot be an option is taken as it would take it, without the call.
     if (optind > 0 && optind < argc && cannotBeAnOption(argv[optind])) {
-      isPath[static_cast<std::size_t>(optind - 1)] = true;
-      ++optind;
+      options.paths.emplace_back(argv[optind++]);
       continue;
     }
     const Found found = nextOption(argc, argv.data());
     if (found.code == -1) break;
-    if (found.code != kPath) {
-      apply(found, options);
+    if (found.code == kPath) {
+      options.paths.emplace_back(found.value);
       continue;
     }
-    nextPath = argumentOf(args, found.value, nextPath);
-    isPath[nextPath++] = true;
+    apply(found, options);
   }
   // getopt_long stops at "--", with optind at the argument after it.
-  for (int i = optind; i < argc; ++i) isPath[static_cast<std::size_t>(i - 1)] = true;
-  options.paths = keepPaths(std::move(args), isPath);
+  for (int i = optind; i < argc; ++i) options.paths.emplace_back(argv[i]);
   return options;
 }
 
@@ -282,9 +252,18 @@ void checkCombinations(const Options& options) {
 
 }  // namespace
 
-std::optional<Options> parseArgs(std::vector<std::string> args, OutputStream& err) {
+CommandLineTexts::CommandLineTexts(std::vector<std::string> args) {
+  texts_.reserve(args.size() + 1);
+  texts_.emplace_back("pelorin-cli");
+  for (std::string& arg : args) texts_.push_back(std::move(arg));
+  pointers_.reserve(texts_.size() + 1);
+  for (std::string& text : texts_) pointers_.push_back(text.data());
+  pointers_.push_back(nullptr);
+}
+
+std::optional<Options> parseArgs(CommandLine argv, OutputStream& err) {
   try {
-    Options options = parseInOrder(std::move(args));
+    Options options = parseInOrder(argv);
     checkCombinations(options);
     return options;
   } catch (const UsageError& error) {

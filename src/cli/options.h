@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,7 @@ struct Options {
   ProgressMode progress = ProgressMode::kAuto;
   bool help = false;
   bool version = false;
-  std::vector<std::string> paths = {};
+  std::vector<std::string_view> paths = {};  // views of the command line's texts
 
   bool operator==(const Options&) const = default;
 };
@@ -77,11 +78,30 @@ inline constexpr std::string_view kHelp =
     "another report (or, with --strict, a warning), 2 for a usage error, 3 when the\n"
     "output could not be written.\n";
 
-/// Parses the arguments (without the program's name) with getopt_long, options and paths in
-/// any order; "--" makes every later argument a path, and a lone "-" is a path (standard input,
+/// A command line as main() gets it: the program's name, then its arguments. The options parsed
+/// from it keep views of its texts, which must outlive them.
+using CommandLine = std::span<char* const>;
+
+/// Texts laid out as a command line, for a caller that makes its own (the Windows entry point,
+/// which converts the system's UTF-16; tests): the program's name, then `args`.
+class CommandLineTexts {
+ public:
+  explicit CommandLineTexts(std::vector<std::string> args);
+  CommandLineTexts(const CommandLineTexts&) = delete;
+  CommandLineTexts& operator=(const CommandLineTexts&) = delete;
+
+  CommandLine line() const { return {pointers_.data(), texts_.size()}; }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<char*> pointers_;  // one per text, then null, as main() gets them
+};
+
+/// Parses the arguments after the program's name with getopt_long, options and paths in any
+/// order; "--" makes every later argument a path, and a lone "-" is a path (standard input,
 /// which a run may read once). Long options must be written in full. On a usage error returns
 /// nothing and says why on `err`, followed by the usage. Not thread-safe: getopt_long keeps its
 /// state in globals, which this resets.
-std::optional<Options> parseArgs(std::vector<std::string> args, OutputStream& err);
+std::optional<Options> parseArgs(CommandLine argv, OutputStream& err);
 
 }  // namespace pelorin::cli
