@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/progress.h"
 #include "cli/system.h"
 #include "cli_runner.h"
@@ -336,6 +337,31 @@ TEST_F(Batch, AnInterruptedWriteEndsWithTheRecordItCut) {
     testing::MemoryStream err;
     EXPECT_EQ(cli::run(args, out, err), cli::kInterrupted) << c.name;
     EXPECT_EQ(out.text, whole.substr(0, whole.find(c.recordEnd, kCut - 1) + 1)) << c.name;
+  }
+}
+
+// The output buffer keeps the room it was made with: a record that would not fit writes out
+// what is buffered first, whole records only.
+TEST_F(Batch, WritesStayWithinTheBufferAndEndAtRecords) {
+  class WriteSizes final : public cli::OutputStream {
+   public:
+    std::optional<std::uint64_t> terminal() const override { return std::nullopt; }
+    cli::WriteResult write(std::string_view bytes) override {
+      writes.emplace_back(bytes);
+      return {};
+    }
+    void writeIfReady(std::string_view) override {}
+    std::vector<std::string> writes;
+  };
+  std::vector<std::string> args = {"--json", "-j1"};
+  for (int i = 0; i < 1000; ++i) args.push_back(dir / "lib/a.wav");
+  WriteSizes out;
+  testing::MemoryStream err;
+  cli::run(args, out, err);
+  ASSERT_GT(out.writes.size(), 1u);
+  for (const std::string& written : out.writes) {
+    EXPECT_LE(written.size(), cli::Output::kCapacity);
+    EXPECT_EQ(written.back(), '\n');
   }
 }
 

@@ -234,8 +234,7 @@ class Writer {
     if (atStart_ && !text.empty() && options_.format == Format::kText) start = 1;
     if (!text.empty()) atStart_ = false;
     for (const Counted& counted : chunk.counted) {
-      output_.buffer().append(text.substr(start, counted.end - start));
-      output_.endRecord();
+      output_.addRecord(text.substr(start, counted.end - start));
       start = counted.end;
     }
     if (progress_.sharesTerminalWithOutput()) {
@@ -259,6 +258,7 @@ Tally probeInline(Inputs& inputs, const Options& options, Output& output, Progre
   Writer writer(options, output, progress);
   Prober prober(styleOf(options, progress), inputs.standardInput());
   Chunk chunk;
+  chunk.output.reserve(kKeptOutputRoom);  // made once, not grown by doubling
   const std::size_t perChunk = output.isTerminal() ? 1 : kChunkItems;
   while (!output.failed() && fill(chunk, inputs, perChunk)) {
     do {

@@ -8,6 +8,12 @@ Output::Output(OutputStream& stream) : stream_(stream), isTerminal_(stream.isTer
   buffer_.reserve(kCapacity);
 }
 
+void Output::addRecord(std::string_view record) {
+  if (!isTerminal_ && buffer_.size() + record.size() > kCapacity) flush();
+  buffer_.append(record);
+  endRecord();
+}
+
 void Output::endReport() {
   if (isTerminal_ || buffer_.size() >= kCapacity) flush();
 }

@@ -23,6 +23,10 @@ class Output {
   std::string& buffer() { return buffer_; }
   /// Call after each record added to the buffer.
   void endRecord() { recordEnds_.push_back(buffer_.size()); }
+  /// Adds one record. Where it would not fit in the buffer's room, what is buffered is written
+  /// first (not to a terminal, which gets whole reports after the progress line is erased): the
+  /// buffer keeps the room it was made with, and a long run touches no fresh memory for it.
+  void addRecord(std::string_view record);
   bool isTerminal() const { return isTerminal_; }
   /// Call after each report: writes when the buffer is full or the output is a terminal.
   void endReport();
