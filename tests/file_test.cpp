@@ -106,6 +106,22 @@ TEST_F(FileOps, FileNumbersAreTheLowestFreeAndCannotBeOpenedTwice) {
   EXPECT_EQ(FreeFile(ctx), 1);
 }
 
+// Records are made as numbers are first used; one in use stays where it is as more are made.
+TEST_F(FileOps, EveryNumberCanBeOpenAtOnceAndThenNoneIsFree) {
+  const std::string path = dir.write("a", "abcd");
+  FileOpen(ctx, FreeFile(ctx), path, OpenMode::kBinary);
+  const OpenedFile* first = FileOf(ctx, 1);
+  for (int opened = 1; opened < kMaxFileNumber; ++opened) {
+    FileOpen(ctx, FreeFile(ctx), path, OpenMode::kBinary);
+  }
+  EXPECT_EQ(FileOf(ctx, 1), first);
+  EXPECT_EQ(first->head(), "abcd");
+  ASSERT_NE(FileOf(ctx, kMaxFileNumber), nullptr);
+  EXPECT_EQ(ctx.Err.Number, 0);
+  EXPECT_EQ(FreeFile(ctx), 0);
+  EXPECT_EQ(ctx.Err.Number, static_cast<std::int32_t>(ErrorNumber::kTooManyFiles));
+}
+
 TEST_F(FileOps, InputModeIsNotForBinaryReads) {
   const std::string path = dir.write("a", "abcd");
   FileOpen(ctx, 1, path, OpenMode::kInput);

@@ -4,7 +4,8 @@ namespace pelorin {
 
 std::int16_t FileTable::lowestFreeNumber() const {
   for (std::int16_t number = 1; number <= kMaxFileNumber; ++number) {
-    if (!slots_[number - 1].opened) return number;
+    const auto index = static_cast<std::size_t>(number) - 1;
+    if (index >= made_ || !slots_[index].opened) return number;
   }
   return 0;
 }

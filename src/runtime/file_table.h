@@ -1,9 +1,10 @@
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "runtime/file_system.h"
 
@@ -30,17 +31,35 @@ class FileTable {
  public:
   /// The open file under `number`, or nullptr.
   OpenFile* find(std::int16_t number) {
-    if (number < 1 || number > kMaxFileNumber) return nullptr;
-    OpenFile& file = slots_[number - 1];
+    const auto index = static_cast<std::size_t>(number) - 1;  // below 1: past every record
+    if (index >= made_) return nullptr;
+    OpenFile& file = slots_[index];
     return file.opened ? &file : nullptr;
   }
   /// The record for `number`, from 1 to kMaxFileNumber.
-  OpenFile& slot(std::int16_t number) { return slots_[number - 1]; }
+  OpenFile& slot(std::int16_t number) {
+    const auto index = static_cast<std::size_t>(number) - 1;
+    if (index >= made_) {
+      slots_.resize(index + 1);
+      made_ = slots_.size();
+    }
+    return slots_[index];
+  }
   /// The lowest number not in use, or 0 when all are.
   std::int16_t lowestFreeNumber() const;
 
  private:
-  std::array<OpenFile, kMaxFileNumber> slots_;
+  // The records of the numbers used so far, in room made for all of them so that a record
+  // never moves. A probe uses one: room never written is never touched, where a table of all
+  // of them would cost each prober 30 KB of fresh memory.
+  std::vector<OpenFile> slots_ = withRoomForEveryNumber();
+  std::size_t made_ = 0;  // slots_.size(), kept apart: the lookups above need no division
+
+  static std::vector<OpenFile> withRoomForEveryNumber() {
+    std::vector<OpenFile> records;
+    records.reserve(kMaxFileNumber);
+    return records;
+  }
 };
 
 /// A file that was tested in input mode and closed, kept for the steps of the same probe that
