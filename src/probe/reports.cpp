@@ -36,8 +36,8 @@ class PromptWriter {
     std::memcpy(room(text.size()), text.data(), text.size());
     to_ += text.size();
   }
-  // Ends the current line with CR LF.
-  void newLine() {
+  // Ends the current line with CR LF. Inlined: a call cost more than its few stores.
+  [[gnu::always_inline]] void newLine() {
     prompt_.lineBreaks.push_back(offset());
     label("\r\n");
   }
