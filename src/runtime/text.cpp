@@ -199,9 +199,4 @@ std::int32_t InStr(std::int32_t start, std::string_view searched, std::string_vi
   return found == std::string_view::npos ? 0 : static_cast<std::int32_t>(found) + 1;
 }
 
-int StrCmp(std::string_view a, std::string_view b) {
-  const int order = a.compare(b);
-  return order == 0 ? 0 : (order < 0 ? -1 : 1);
-}
-
 }  // namespace pelorin

@@ -74,7 +74,11 @@ void appendDisplayText(Text& out, std::string_view prompt, std::span<const std::
 /// occurs everywhere.
 std::int32_t InStr(std::int32_t start, std::string_view searched, std::string_view sought);
 
-/// Exact comparison of two texts: 0 when equal, -1 when `a` sorts first, 1 otherwise.
-int StrCmp(std::string_view a, std::string_view b);
+/// Exact comparison of two texts: 0 when equal, -1 when `a` sorts first, 1 otherwise. Inline, so
+/// that a comparison with a short constant text becomes a few instructions.
+inline int StrCmp(std::string_view a, std::string_view b) {
+  const int order = a.compare(b);
+  return order == 0 ? 0 : (order < 0 ? -1 : 1);
+}
 
 }  // namespace pelorin
