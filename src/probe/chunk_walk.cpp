@@ -17,16 +17,22 @@ class RuntimeHeaders final : public ChunkHeaderSource {
   RuntimeHeaders(RuntimeContext& ctx, std::int16_t number) : ctx_(ctx), number_(number) {}
 
   bool read(std::int64_t offset, char* out, std::size_t count) override {
+    // With no error standing, as is usual, a read that raises none leaves the object as it was.
+    if (ctx_.Err.Number == 0) return readAt(offset, out, count);
     const ErrorObject before = ctx_.Err;
     ctx_.Err.Clear();
-    FileSeek(ctx_, number_, offset + 1);
-    GetBytes(ctx_, number_, out, count);
-    if (ctx_.Err.Number != 0) return false;
+    if (!readAt(offset, out, count)) return false;
     ctx_.Err = before;
     return true;
   }
 
  private:
+  bool readAt(std::int64_t offset, char* out, std::size_t count) {
+    FileSeek(ctx_, number_, offset + 1);
+    GetBytes(ctx_, number_, out, count);
+    return ctx_.Err.Number == 0;
+  }
+
   RuntimeContext& ctx_;
   std::int16_t number_;
 };
