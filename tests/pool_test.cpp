@@ -245,6 +245,8 @@ TEST_F(Pool, GrowsWithTheThreadsThatStartAndKeepsOrderAndSummary) {
       {"grows to 16 where probes take under 2 ms", {}, UINT_MAX, 20, 15, milliseconds(1)},
       {"one chunk's long probes among short ones", {}, UINT_MAX, 20, 15, milliseconds(1),
        milliseconds(3)},
+      {"a first group of long probes, then short ones", {}, UINT_MAX, 20, 15, milliseconds(1),
+       milliseconds(10)},
       {"no thread starts, the device slow at once", {}, 0, 1, 0},
       {"no thread of the growth starts", {}, 1, 20, 1},
       {"some of the growth starts", {}, 5, 20, 5},

@@ -59,8 +59,10 @@ constexpr std::size_t kKeptOutputRoom = 64 * 1024;
 constexpr unsigned kWorkersForASlowDevice = 64;
 constexpr unsigned kWorkersForALocalDisk = 16;
 constexpr std::chrono::milliseconds kSlowestLocalProbe{2};
-// Probes are judged against kSlowestLocalProbe in groups of at least this many: one that waited
-// long (the first look into a folder, a moment when the processors were busy) is not a device.
+// Probes are judged against kSlowestLocalProbe in groups of at least this many, and the device
+// is slow when two groups in a row are: one probe that waited long (the first look into a
+// folder, a moment when the processors were busy) is not a device, and neither is one group
+// (the run's first probes, made while its threads start).
 constexpr std::size_t kProbesJudgedTogether = 16;
 // The command line's message-box sink: the box is dismissed at once, since the report is
 // written from the probe's outcome in the format asked for.
@@ -326,20 +328,23 @@ std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written,
 class ProbeTimes {
  public:
   /// Adds a chunk's probes; true when, with those before, they are enough and took at least
-  /// `slowest` each on average.
+  /// `slowest` each on average, as those of the group before did.
   bool addAndJudge(const Chunk& chunk, std::chrono::nanoseconds slowest) {
     time_ += chunk.probeTime;
     probes_ += chunk.count;
     if (probes_ < kProbesJudgedTogether) return false;
     const bool slow = time_ / static_cast<std::int64_t>(probes_) >= slowest;
+    const bool slowTwice = slow && lastSlow_;
+    lastSlow_ = slow;
     time_ = {};
     probes_ = 0;
-    return slow;
+    return slowTwice;
   }
 
  private:
   std::chrono::nanoseconds time_{};
   std::size_t probes_ = 0;
+  bool lastSlow_ = false;  // the group before was slow
 };
 
 // Up to `probers` threads probe in all: the calling thread and up to probers - 1 workers. When
