@@ -231,6 +231,9 @@ TEST_F(Cli, ExitStatusAndUsage) {
   EXPECT_NE(unknown.err.find("pelorin-cli: error: unknown option '--bogus'"), std::string::npos);
   EXPECT_NE(unknown.err.find("Usage: pelorin-cli"), std::string::npos);
   EXPECT_EQ(runCli({}).status, 2);
+  testing::MemoryStream err;  // started without even its name, as execve allows
+  EXPECT_EQ(cli::run(cli::CommandLine{}, err, err), 2);
+  EXPECT_NE(err.text.find("pelorin-cli: error: no path given"), std::string::npos);
 
   const auto help = runCli({"--help"});
   EXPECT_EQ(help.status, 0);
