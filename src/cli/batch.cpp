@@ -39,8 +39,17 @@ constexpr std::size_t kChunkPathBytes = 4 * 1024;
 // A path's room in a chunk is kept for the next item, unless a long path made it larger than
 // this: otherwise every item of every chunk could come to keep the room of a long path.
 constexpr std::size_t kKeptPathRoom = 1024;
-// Chunks in flight per worker, so that no worker waits while the writer catches up.
-constexpr std::size_t kChunksPerWorker = 4;
+// Chunks in flight per prober: one it probes and one that waits for it, so that no prober waits
+// while the writer catches up. More only hold more reports in memory: each chunk's room is
+// fresh pages at first, and the reports of many go out of the processor's cache before they
+// are written (four a prober made a warm run about 4 % slower). On a slow device, where one
+// probe can take many times as long as the next, a prober holds more, so that the writer
+// waiting on one of them does not leave the others without work.
+constexpr std::size_t kChunksPerWorker = 2;
+constexpr std::size_t kChunksPerWorkerOnASlowDevice = 4;
+// Chunks of kFirstChunkItems per prober at the start, so that each gets a share of the first
+// files.
+constexpr std::size_t kFirstSmallChunksPerProber = 4;
 // Chunks in flight at most, whatever the workers: what bounds the memory of a run's paths and
 // reports (a chunk holds at most kChunkPathBytes of paths).
 constexpr std::size_t kMostChunksInFlight = 128;
@@ -319,7 +328,9 @@ std::size_t itemsForNextChunk(const WorkerPool& pool, std::size_t written,
     return std::clamp(fit, kSlowChunkItems, kChunkItems);
   }
   const std::size_t probers = pool.size() + 1;
-  if (written >= std::max(kFirstSmallChunks, probers * kChunksPerWorker)) return kChunkItems;
+  if (written >= std::max(kFirstSmallChunks, probers * kFirstSmallChunksPerProber)) {
+    return kChunkItems;
+  }
   return probers >= kManyProbers ? kFirstChunkItemsOfManyProbers : kFirstChunkItems;
 }
 
@@ -366,7 +377,8 @@ Tally probeInParallel(Inputs& inputs, const Options& options, Output& output, Pr
   pool.limitGrowth(kWorkersForALocalDisk - 1);
   // A few chunks in flight per prober, whatever the pool has grown to.
   const auto mostInFlight = [&] {
-    return std::min<std::size_t>((pool.size() + 1) * kChunksPerWorker, kMostChunksInFlight);
+    const std::size_t each = pool.slowDevice() ? kChunksPerWorkerOnASlowDevice : kChunksPerWorker;
+    return std::min<std::size_t>((pool.size() + 1) * each, kMostChunksInFlight);
   };
   std::chrono::nanoseconds perProbe{};  // as the last chunk written whole took, if known
   ProbeTimes probeTimes;
