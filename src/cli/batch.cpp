@@ -228,11 +228,10 @@ class Writer {
   Tally finish() {
     progress_.finish();
     if (options_.summary && !output_.failed()) {
-      std::string& out = output_.buffer();
-      const std::size_t start = out.size();
-      appendSummary(out, options_.format, tally_, options_.details);
-      if (atStart_ && options_.format == Format::kText) out.erase(start, 1);
-      output_.endRecord();
+      std::string summary;
+      appendSummary(summary, options_.format, tally_, options_.details);
+      if (atStart_ && options_.format == Format::kText) summary.erase(0, 1);
+      output_.addRecord(summary);
     }
     output_.flush();
     return tally_;
