@@ -67,7 +67,7 @@ class ProbeQueue {
     try {
       static_cast<void>(GetSondur(ctx_, path));
     } catch (const std::exception&) {
-      ctx_.files = FileTable();
+      ctx_.files.closeAll();
     }
   }
 

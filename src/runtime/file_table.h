@@ -29,6 +29,12 @@ struct OpenFile {
 /// The table of file numbers of one runtime context.
 class FileTable {
  public:
+  FileTable() = default;
+  // Neither copied nor moved: a copy's room would hold only the records it has, and could move
+  // them as it grows.
+  FileTable(const FileTable&) = delete;
+  FileTable& operator=(const FileTable&) = delete;
+
   /// The open file under `number`, or nullptr.
   OpenFile* find(std::int16_t number) {
     const auto index = static_cast<std::size_t>(number) - 1;  // below 1: past every record
@@ -47,6 +53,11 @@ class FileTable {
   }
   /// The lowest number not in use, or 0 when all are.
   std::int16_t lowestFreeNumber() const;
+  /// Closes every number; the room stays.
+  void closeAll() {
+    slots_.clear();
+    made_ = 0;
+  }
 
  private:
   // The records of the numbers used so far, in room made for all of them so that a record
